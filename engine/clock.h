@@ -1,0 +1,23 @@
+// The clock seam: every pause of an upload goes through here, so that tests
+// run whole uploads on a virtual clock.
+#pragma once
+
+#include <cstdint>
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  // Pauses the calling thread for at least `ms` milliseconds.
+  virtual void pause(unsigned ms) = 0;
+  // Monotonic time in microseconds since an arbitrary origin.
+  virtual std::int64_t nowMicros() = 0;
+  // Bracket one upload (the real clock raises the system timer resolution).
+  virtual void uploadBegins() {}
+  virtual void uploadEnds() {}
+};
+
+// The clock of the machine: absolute deadlines, never short, no drift.
+Clock& realClock();
+
+// The clock the engine pauses with; the real clock unless a test sets another.
+extern Clock* uploadClock;

@@ -1,0 +1,51 @@
+// The real clock on POSIX systems. A pause sleeps to an absolute deadline a
+// little before its end, then watches the clock for the last stretch: the
+// kernel's wake-up is late by 0.1 to 1 ms on a shared machine, and a late
+// wake on every frame would stretch an upload by more than 1 %. A pause is
+// never shorter than asked, since it ends only once the clock has passed the
+// deadline.
+#include <sys/prctl.h>
+#include <time.h>
+
+#include "engine/clock.h"
+
+namespace {
+
+// Wake this long before the deadline and spin the rest.
+constexpr std::int64_t kSpinNanos = 120'000;
+
+std::int64_t monotonicNanos() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+class PosixClock final : public Clock {
+ public:
+  void pause(unsigned ms) override {
+    const std::int64_t deadline = monotonicNanos() + static_cast<std::int64_t>(ms) * 1'000'000;
+    const std::int64_t wake = deadline - kSpinNanos;
+    timespec ts{static_cast<time_t>(wake / 1'000'000'000), static_cast<long>(wake % 1'000'000'000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) != 0) {
+      // interrupted by a signal: sleep on to the same deadline
+    }
+    while (monotonicNanos() < deadline) {
+    }
+  }
+
+  std::int64_t nowMicros() override { return monotonicNanos() / 1000; }
+
+  void uploadBegins() override {
+    // Ask the kernel to wake us as close to the deadline as it can.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
+  }
+};
+
+}  // namespace
+
+Clock& realClock() {
+  static PosixClock clock;
+  return clock;
+}
+
+Clock* uploadClock = &realClock();

@@ -1,0 +1,52 @@
+// The real clock on Windows. The default timer tick is 15.6 ms, so an 11 ms
+// pause would last a whole tick; an upload holds a 1 ms timer resolution for
+// its length. A pause sleeps in whole ticks while more than 2 ms remain, then
+// yields until the performance counter passes the deadline: never short.
+#include <windows.h>
+#include <timeapi.h>
+
+#include "engine/clock.h"
+
+namespace {
+
+std::int64_t counterFrequency() {
+  LARGE_INTEGER f;
+  QueryPerformanceFrequency(&f);
+  return f.QuadPart;
+}
+
+std::int64_t counterMicros() {
+  static const std::int64_t frequency = counterFrequency();
+  LARGE_INTEGER c;
+  QueryPerformanceCounter(&c);
+  return (c.QuadPart / frequency) * 1'000'000 + (c.QuadPart % frequency) * 1'000'000 / frequency;
+}
+
+class WindowsClock final : public Clock {
+ public:
+  void pause(unsigned ms) override {
+    const std::int64_t deadline = counterMicros() + static_cast<std::int64_t>(ms) * 1000;
+    for (;;) {
+      const std::int64_t left = deadline - counterMicros();
+      if (left <= 0) return;
+      if (left > 2000)
+        Sleep(static_cast<DWORD>(left / 1000 - 1));
+      else
+        SwitchToThread();
+    }
+  }
+
+  std::int64_t nowMicros() override { return counterMicros(); }
+
+  void uploadBegins() override { timeBeginPeriod(1); }
+  void uploadEnds() override { timeEndPeriod(1); }
+};
+
+}  // namespace
+
+Clock& realClock() {
+  static WindowsClock clock;
+  return clock;
+}
+
+Clock* uploadClock = &realClock();

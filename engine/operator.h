@@ -1,0 +1,24 @@
+// The operator seam: how the upload talks to a person. The Win32 window, the
+// terminal and the tests each fill it in; the engine never draws.
+#pragma once
+
+#include <cstdint>
+
+class Operator {
+ public:
+  virtual ~Operator() = default;
+  virtual void errorBox(const char* text) = 0;  // failure; returns when acknowledged
+  virtual void infoBox(const char* text) = 0;   // success; returns when acknowledged
+  // Enables or disables buttonOpenFile, buttonSend, checkFast, textBoxFile,
+  // comboBoxAddr, in that order.
+  virtual void enableControls(bool enable) = 0;
+  virtual void progressRange(std::uint16_t maximum) = 0;  // range 0..maximum
+  virtual void progressPosition(std::int32_t position) = 0;
+};
+
+// The operator the engine reports to; set by the front end before an upload.
+extern Operator* uploadOperator;
+
+void componentEnable(bool enable);
+void message(const char* text);
+void messageErr(const char* text);

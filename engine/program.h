@@ -1,0 +1,22 @@
+// The upload worker.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// Result of one upload.
+enum UploadResult : int {
+  uploadDone = 0,       // ran to its end
+  uploadLinkFailed = 1,  // adapter missing, not listed, not opened, or the line failed
+  uploadRefused = -1,    // no file, unreadable file, file too large
+};
+
+// The whole upload from szFile to the closing message. Gives the controls
+// back on every way out.
+int program();
+
+// Reads at most `limit` bytes of the stream into `dest`. Returns the number
+// of bytes read, `limit` + 1 when the stream holds more than `limit` bytes,
+// or -1 when reading fails (a directory, an I/O error).
+long read_file(std::FILE* stream, std::uint8_t* dest, long limit);
+

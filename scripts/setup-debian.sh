@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs everything the project builds and tests with, on Debian 12.
+set -euo pipefail
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO=sudo
+packages=(
+  build-essential cmake ninja-build pkg-config
+  googletest libgtest-dev libbenchmark-dev
+  g++-mingw-w64-x86-64-posix wine wine64
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  $SUDO apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,74 @@
+#include "tests/support/upload_harness.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "engine/program.h"
+#include "engine/state.h"
+
+void UploadTest::SetUp() {
+  sim::reset();
+  sim::setTimeSource([this] { return clock.now; });
+  sim::setLineSink(nullptr);
+  uploadClock = &clock;
+  uploadOperator = &op;
+  adapter = &sim::adapter();
+  wantedSerial = nullptr;
+  std::memset(szFile, 0, sizeof szFile);
+  checked = false;
+  address = 1;
+  fw_size = 0;
+  fw_ptr = 0;
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::filesystem::path p = std::filesystem::temp_directory_path() /
+                            (std::string("uploader-") + info->test_suite_name() + "-" + info->name());
+  std::filesystem::remove_all(p);
+  std::filesystem::create_directories(p);
+  dir = p.string();
+}
+
+void UploadTest::TearDown() {
+  sim::setTimeSource(nullptr);
+  uploadClock = &realClock();
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+}
+
+std::string UploadTest::chooseImage(const std::vector<std::uint8_t>& bytes, const char* name) {
+  const std::string path = (std::filesystem::path(dir) / name).string();
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+  std::snprintf(szFile, sizeof szFile, "%s", path.c_str());
+  return path;
+}
+
+int UploadTest::run(const ReleaseProfile& profile) {
+  selectProfile(profile);
+  ::testing::internal::CaptureStdout();
+  const int result = program();
+  log = ::testing::internal::GetCapturedStdout();
+  return result;
+}
+
+std::vector<const sim::Record*> UploadTest::writes() const {
+  std::vector<const sim::Record*> out;
+  for (const sim::Record& r : sim::record())
+    if (r.call == sim::Call::write) out.push_back(&r);
+  return out;
+}
+
+std::vector<std::string> UploadTest::logLines() const {
+  std::vector<std::string> lines;
+  std::istringstream in(log);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::uint8_t> patternImage(std::size_t n) {
+  std::vector<std::uint8_t> v(n);
+  for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<std::uint8_t>((i * 7 + i / 256 + 1) & 0xFF);
+  return v;
+}

@@ -1,0 +1,193 @@
+// Every way an upload can fail: what the log says, what the operator sees,
+// the result, and that the controls always come back and the adapter is
+// always closed once it was opened.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/program.h"
+#include "engine/state.h"
+#include "profiles/profiles.h"
+#include "tests/support/upload_harness.h"
+
+namespace {
+
+using sim::Call;
+
+// The operator saw exactly one error box with `text`, then got the controls back.
+void expectErrorThenControls(const std::vector<OperatorEvent>& events, const std::string& text) {
+  ASSERT_GE(events.size(), 2u);
+  EXPECT_EQ(events[events.size() - 2].kind, OperatorEvent::error);
+  EXPECT_EQ(events[events.size() - 2].text, text);
+  EXPECT_EQ(events.back().kind, OperatorEvent::enable);
+  int boxes = 0;
+  for (const auto& e : events) boxes += e.kind == OperatorEvent::error || e.kind == OperatorEvent::info;
+  EXPECT_EQ(boxes, 1);
+}
+
+bool adapterClosedIfOpened() {
+  int open = 0;
+  for (const auto& r : sim::record()) {
+    if (r.call == Call::open && r.status == FT_OK) ++open;
+    if (r.call == Call::close && r.status == FT_OK) --open;
+  }
+  return open == 0;
+}
+
+TEST_F(UploadTest, NoFileChosen) {
+  EXPECT_EQ(run(profileV1_2), uploadRefused);
+  expectErrorThenControls(op.events, "FILE NOT SELECTED!");
+  EXPECT_TRUE(sim::record().empty());
+  EXPECT_EQ(log, "");
+}
+
+TEST_F(UploadTest, UnreadableFiles) {
+  const std::string missing = dir + "/does-not-exist.bin";
+  std::snprintf(szFile, sizeof szFile, "%s", missing.c_str());
+  EXPECT_EQ(run(profileV1_2), uploadRefused);
+  expectErrorThenControls(op.events, "Cannot read file \"" + missing + "\"");
+
+  // A directory opens on some systems but cannot be read: it must not hang
+  // or upload nothing as if it were an empty image.
+  op.events.clear();
+  std::snprintf(szFile, sizeof szFile, "%s", dir.c_str());
+  EXPECT_EQ(run(profileV1_2), uploadRefused);
+  expectErrorThenControls(op.events, "Cannot read file \"" + dir + "\"");
+  EXPECT_TRUE(sim::record().empty());
+}
+
+TEST_F(UploadTest, OversizedImageIsRefusedBeforeTheAdapterIsTouched) {
+  for (const ReleaseProfile* p : {&profileV1_2, &profileEarly}) {
+    SCOPED_TRACE(p->id);
+    op.events.clear();
+    const std::string path = chooseImage(patternImage(65536));
+    EXPECT_EQ(run(*p), uploadRefused);
+    expectErrorThenControls(op.events,
+                            "FILE TOO LARGE!\n\n" + path + "\n65536 bytes, at most 65535");
+    EXPECT_TRUE(sim::record().empty());
+  }
+  // Much larger than the early profile's buffer: reading stops at the limit.
+  op.events.clear();
+  const std::string path = chooseImage(patternImage(300000));
+  EXPECT_EQ(run(profileEarly), uploadRefused);
+  expectErrorThenControls(op.events, "FILE TOO LARGE!\n\n" + path + "\n300000 bytes, at most 65535");
+}
+
+TEST_F(UploadTest, ReadingStopsAtTheLimitOfAnEndlessStream) {
+  std::FILE* f = std::tmpfile();
+  ASSERT_NE(f, nullptr);
+  std::vector<std::uint8_t> big(5000, 0x11);
+  std::fwrite(big.data(), 1, big.size(), f);
+  std::rewind(f);
+  std::vector<std::uint8_t> dest(101, 0xEE);
+  EXPECT_EQ(read_file(f, dest.data(), 100), 101);
+  EXPECT_EQ(dest[100], 0xEE);  // nothing written past the limit
+  std::rewind(f);
+  std::vector<std::uint8_t> all(5000);
+  EXPECT_EQ(read_file(f, all.data(), 5000), 5000);
+  std::fclose(f);
+}
+
+TEST_F(UploadTest, ListingFailure) {
+  chooseImage(patternImage(100));
+  sim::settings().failList = true;
+  EXPECT_EQ(run(profileV1_2), uploadLinkFailed);
+  expectErrorThenControls(op.events, "CANNOT CONNECT TO PROGRAMMER");
+  const auto lines = logLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "Error: FT_ListDevices(18)");
+  EXPECT_EQ(sim::record().size(), 1u);  // nothing after the failed listing
+  // The progress bar was reset before the listing and stays at 0.
+  EXPECT_EQ(op.events[0].kind, OperatorEvent::range);
+  EXPECT_EQ(op.events[1].value, 0);
+}
+
+TEST_F(UploadTest, NoAdapterListedStillTriesToOpenTheEmptySerial) {
+  const std::string path = chooseImage(patternImage(100));
+  sim::settings().serials.clear();
+  EXPECT_EQ(run(profileV1_2), uploadLinkFailed);
+  expectErrorThenControls(op.events, "CANNOT CONNECT TO PROGRAMMER");
+  ASSERT_EQ(sim::record().size(), 2u);
+  EXPECT_EQ(sim::record()[1].call, Call::open);
+  EXPECT_EQ(sim::record()[1].text, "");
+  const auto lines = logLines();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[1], "Error FT_OpenEx(2), device 0");
+  EXPECT_EQ(lines[lines.size() - 2], "Use lsmod to check if ftdi_sio (and usbserial) are present.");
+  EXPECT_EQ(lines.back(), "If so, unload them using rmmod, as they conflict with ftd2xx.");
+  EXPECT_EQ(std::string(szFile), path);  // the choice stays for the next try
+}
+
+TEST_F(UploadTest, OpeningFailure) {
+  chooseImage(patternImage(100));
+  sim::settings().failOpen = true;
+  EXPECT_EQ(run(profileV1_1), uploadLinkFailed);
+  expectErrorThenControls(op.events, "CANNOT CONNECT TO PROGRAMMER");
+  EXPECT_NE(log.find("Error FT_OpenEx(3), device 0\n"), std::string::npos);
+}
+
+TEST_F(UploadTest, MissingDriverLibraryIsAnOpeningFailure) {
+  AdapterTable missing = sim::adapter();
+  missing.library = "libnothing.so";
+  missing.load = [] { return false; };
+  adapter = &missing;
+  chooseImage(patternImage(100));
+  EXPECT_EQ(run(profileV1_2), uploadLinkFailed);
+  expectErrorThenControls(op.events, "CANNOT CONNECT TO PROGRAMMER");
+  EXPECT_EQ(logLines().at(1), "Error: cannot load libnothing.so");
+  EXPECT_TRUE(sim::record().empty());
+}
+
+TEST_F(UploadTest, EveryWriteFailingStopsAtTheResetFrame) {
+  const std::string path = chooseImage(patternImage(100));
+  address = 9;
+  sim::settings().failWritesFrom = 1;
+  EXPECT_EQ(run(profileV1_2), uploadLinkFailed);
+  expectErrorThenControls(op.events,
+                          "UPLOAD FAILED!\n\n" + path + "\nAddress=9\nStopped at byte 0 of 100");
+  EXPECT_EQ(sim::writeCount(), 10u);
+  EXPECT_TRUE(adapterClosedIfOpened());
+  const auto lines = logLines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[lines.size() - 3], "Send failed at frame 1");
+  EXPECT_EQ(lines[lines.size() - 2], "Send errors: 10");
+  EXPECT_EQ(lines.back(), "Closed device SIM00001");
+}
+
+TEST_F(UploadTest, UnpluggedMidUploadStopsAtTheFirstFrameWithNoGoodSend) {
+  const std::string path = chooseImage(patternImage(300));
+  // Writes 1-10 reset, 11-50 first data frame, 51-90 second: failing from
+  // write 60 leaves the second frame 9 good sends, the third none.
+  sim::settings().failWritesFrom = 60;
+  EXPECT_EQ(run(profileV1_2), uploadLinkFailed);
+  expectErrorThenControls(op.events,
+                          "UPLOAD FAILED!\n\n" + path + "\nAddress=1\nStopped at byte 128 of 300");
+  EXPECT_EQ(sim::writeCount(), 100u);
+  EXPECT_TRUE(adapterClosedIfOpened());
+  EXPECT_NE(log.find("Send failed at frame 4\nSend errors: 41\nClosed device SIM00001\n"),
+            std::string::npos);
+  EXPECT_LE(fw_ptr, fw_size);
+  // Progress never claimed the failed frame.
+  EXPECT_EQ(op.events[op.events.size() - 3].value, 128);
+}
+
+TEST_F(UploadTest, SomeFailedSendsAreCountedButTheUploadCompletes) {
+  const std::string path = chooseImage(patternImage(64));
+  sim::settings().failWritesFrom = 45;  // the last 6 of the frame's 40 sends fail
+  EXPECT_EQ(run(profileV1_2), uploadDone);
+  EXPECT_EQ(op.events[op.events.size() - 2].text, "\nDONE\n\n" + path + "\nAddress=1");
+  EXPECT_NE(log.find("Send errors: 6\nClosed device SIM00001\n"), std::string::npos);
+}
+
+TEST_F(UploadTest, AfterAFailureTheNextUploadStartsClean) {
+  chooseImage(patternImage(100));
+  sim::settings().failOpen = true;
+  EXPECT_EQ(run(profileV1_2), uploadLinkFailed);
+  sim::settings().failOpen = false;
+  op.events.clear();
+  EXPECT_EQ(run(profileV1_2), uploadDone);
+  EXPECT_EQ(op.events.back().kind, OperatorEvent::enable);
+  EXPECT_TRUE(adapterClosedIfOpened());
+}
+
+}  // namespace
