@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Measures the uploader's pacing, CPU and memory on this machine and writes
+# the table to docs/performance.md; then runs the micro-benchmarks.
+# Run it on an idle machine: the figures are only as quiet as the machine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake --preset linux >/dev/null
+cmake --build --preset linux --target upload_timing micro_bench
+build/linux/bench/upload_timing --out docs/performance.md "$@"
+echo
+build/linux/bench/micro_bench --benchmark_min_time=0.2
