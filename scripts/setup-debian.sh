@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64
+  clang libclang-rt-14-dev valgrind
 )
 missing=()
 for p in "${packages[@]}"; do
