@@ -4,10 +4,10 @@
 // optionally writes it to a file.
 //
 //   upload_timing [--out docs/performance.md] [--quick]
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,7 +50,7 @@ struct Row {
   std::size_t sends = 0;
   double nominalMs = 0;
   double measuredMs = 0;
-  double minMarginUs = 0;  // smallest (gap - pace); never below 0
+  double minMarginUs = 0;                     // smallest (gap - pace); never below 0
   double medianUs = 0, p99Us = 0, maxUs = 0;  // overshoot of gap over pace
   double cpuPercent = 0;
   bool ok = false;
@@ -74,7 +74,8 @@ Row measure(const Case& c, const std::string& imagePath) {
   std::vector<std::uint8_t> image(c.bytes);
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 31 + 7);
   std::ofstream(imagePath, std::ios::binary)
-      .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+      .write(reinterpret_cast<const char*>(image.data()),
+             static_cast<std::streamsize>(image.size()));
 
   sim::reset();
   QuietOperator op;
@@ -206,11 +207,12 @@ int main(int argc, char** argv) {
     worstCpu = std::max(worstCpu, r.cpuPercent);
     worstMargin = std::min(worstMargin, r.minMarginUs);
     char line[512];
-    std::snprintf(line, sizeof line,
-                  "| %s | %s | %zu B | %zu | %.0f | %.1f | %.5f | %.0f | %.0f | %.0f | %.0f | %.2f |%s\n",
-                  c.profile->id, c.fast ? "fast" : "normal", c.bytes, r.sends, r.nominalMs,
-                  r.measuredMs, ratio, r.minMarginUs, r.medianUs, r.p99Us, r.maxUs, r.cpuPercent,
-                  r.ok ? "" : " upload failed");
+    std::snprintf(
+        line, sizeof line,
+        "| %s | %s | %zu B | %zu | %.0f | %.1f | %.5f | %.0f | %.0f | %.0f | %.0f | %.2f |%s\n",
+        c.profile->id, c.fast ? "fast" : "normal", c.bytes, r.sends, r.nominalMs, r.measuredMs,
+        ratio, r.minMarginUs, r.medianUs, r.p99Us, r.maxUs, r.cpuPercent,
+        r.ok ? "" : " upload failed");
     md << line;
     std::fputs(line, stdout);
     std::fflush(stdout);

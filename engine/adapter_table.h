@@ -16,13 +16,13 @@ struct AdapterTable {
   FT_STATUS(FTAPI* FT_ListDevices)(void* pArg1, void* pArg2, FT_DWORD Flags);
   FT_STATUS(FTAPI* FT_OpenEx)(void* pArg1, FT_DWORD Flags, FT_HANDLE* pHandle);
   FT_STATUS(FTAPI* FT_SetBaudRate)(FT_HANDLE ftHandle, std::uint32_t BaudRate);
-  FT_STATUS(FTAPI* FT_SetDataCharacteristics)(FT_HANDLE ftHandle, std::uint8_t WordLength,
-                                              std::uint8_t StopBits, std::uint8_t Parity);
+  FT_STATUS(FTAPI* FT_SetDataCharacteristics)
+  (FT_HANDLE ftHandle, std::uint8_t WordLength, std::uint8_t StopBits, std::uint8_t Parity);
   FT_BOOL(FTAPI* FT_W32_EscapeCommFunction)(FT_HANDLE ftHandle, FT_DWORD dwFunc);
   FT_BOOL(FTAPI* FT_W32_SetCommBreak)(FT_HANDLE ftHandle);
   FT_BOOL(FTAPI* FT_W32_ClearCommBreak)(FT_HANDLE ftHandle);
-  FT_STATUS(FTAPI* FT_Write)(FT_HANDLE ftHandle, void* lpBuffer, FT_DWORD dwBytesToWrite,
-                             FT_DWORD* lpdwBytesWritten);
+  FT_STATUS(FTAPI* FT_Write)
+  (FT_HANDLE ftHandle, void* lpBuffer, FT_DWORD dwBytesToWrite, FT_DWORD* lpdwBytesWritten);
   FT_STATUS(FTAPI* FT_Close)(FT_HANDLE ftHandle);
 
   // Optional: a person-readable reason for the last failed call (libftdi's

@@ -37,8 +37,8 @@ bool linkList() {
 const char* linkSerial() { return wantedSerial != nullptr ? wantedSerial : cBufLD; }
 
 bool linkOpen() {
-  ftStatus = adapter->FT_OpenEx(const_cast<char*>(linkSerial()), FT_OPEN_BY_SERIAL_NUMBER,
-                                &ftHandle[0]);
+  ftStatus =
+      adapter->FT_OpenEx(const_cast<char*>(linkSerial()), FT_OPEN_BY_SERIAL_NUMBER, &ftHandle[0]);
   if (ftStatus != FT_OK) {
     logLine("Error FT_OpenEx(%d), device %d\n", static_cast<int>(ftStatus), 0);
     logDriverReason();

@@ -22,6 +22,8 @@ constexpr unsigned kFastPaceMs = 11;
 
 // Room for a 260-character path and the words around it.
 char text[kPathCapacity + 128];
+// The path being uploaded, copied from szFile when the upload starts.
+char imagePath[kPathCapacity];
 
 // How one frame fared over all of its sends.
 struct SendTally {
@@ -53,12 +55,12 @@ long fileSizeOr(std::FILE* stream, long fallback) {
   return fallback;
 }
 
-// Reads szFile into fw_data. Shows the operator why it cannot, and returns false then.
+// Reads the image file into fw_data. Shows the operator why it cannot, and returns false then.
 bool readImage() {
   fw_size = 0;
-  f_fw = std::fopen(szFile, "rb");
+  f_fw = std::fopen(imagePath, "rb");
   if (f_fw == nullptr) {
-    std::snprintf(text, sizeof text, "Cannot read file \"%s\"", szFile);
+    std::snprintf(text, sizeof text, "Cannot read file \"%s\"", imagePath);
     messageErr(text);
     return false;
   }
@@ -69,7 +71,7 @@ bool readImage() {
   if (count < 0) {
     std::fclose(f_fw);
     f_fw = nullptr;
-    std::snprintf(text, sizeof text, "Cannot read file \"%s\"", szFile);
+    std::snprintf(text, sizeof text, "Cannot read file \"%s\"", imagePath);
     messageErr(text);
     return false;
   }
@@ -77,13 +79,13 @@ bool readImage() {
     const long size = fileSizeOr(f_fw, count);
     std::fclose(f_fw);
     f_fw = nullptr;
-    std::snprintf(text, sizeof text, "FILE TOO LARGE!\n\n%s\n%ld bytes, at most %ld", szFile, size,
-                  limit);
+    std::snprintf(text, sizeof text, "FILE TOO LARGE!\n\n%s\n%ld bytes, at most %ld", imagePath,
+                  size, limit);
     messageErr(text);
     return false;
   }
   fw_size = static_cast<std::int32_t>(count);
-  logLine("Readed file \"%s\" %dB\n", szFile, static_cast<int>(fw_size));
+  logLine("Readed file \"%s\" %dB\n", imagePath, static_cast<int>(fw_size));
   std::fclose(f_fw);
   f_fw = nullptr;
   return true;
@@ -91,7 +93,7 @@ bool readImage() {
 
 // Where the line part of an upload stopped.
 struct LineOutcome {
-  int failedFrame = 0;           // 0 when every frame went out
+  int failedFrame = 0;  // 0 when every frame went out
   std::int32_t deliveredBytes = 0;
   unsigned sendErrors = 0;
 };
@@ -172,7 +174,11 @@ int upload() {
     messageErr("FILE NOT SELECTED!");
     return giveBack(uploadRefused);
   }
-  szFile[kPathCapacity - 1] = '\0';
+  // The worker only reads the operator's choice; a copy that is certainly
+  // terminated keeps every use below within bounds.
+  const std::size_t pathLength = strnlen(szFile, kPathCapacity - 1);
+  std::memcpy(imagePath, szFile, pathLength);
+  imagePath[pathLength] = '\0';
   if (!readImage()) return giveBack(uploadRefused);
 
   const unsigned dataPace = checked ? kFastPaceMs : kNormalPaceMs;
@@ -193,12 +199,13 @@ int upload() {
   linkClose();
   if (out.failedFrame != 0) {
     std::snprintf(text, sizeof text, "UPLOAD FAILED!\n\n%s\nAddress=%d\nStopped at byte %d of %d",
-                  szFile, static_cast<int>(address), static_cast<int>(out.deliveredBytes),
+                  imagePath, static_cast<int>(address), static_cast<int>(out.deliveredBytes),
                   static_cast<int>(fw_size));
     messageErr(text);
     return giveBack(uploadLinkFailed);
   }
-  std::snprintf(text, sizeof text, "\nDONE\n\n%s\nAddress=%d", szFile, static_cast<int>(address));
+  std::snprintf(text, sizeof text, "\nDONE\n\n%s\nAddress=%d", imagePath,
+                static_cast<int>(address));
   message(text);
   return giveBack(uploadDone);
 }

@@ -6,7 +6,7 @@
 
 // Result of one upload.
 enum UploadResult : int {
-  uploadDone = 0,       // ran to its end
+  uploadDone = 0,        // ran to its end
   uploadLinkFailed = 1,  // adapter missing, not listed, not opened, or the line failed
   uploadRefused = -1,    // no file, unreadable file, file too large
 };
@@ -19,4 +19,3 @@ int program();
 // of bytes read, `limit` + 1 when the stream holds more than `limit` bytes,
 // or -1 when reading fails (a directory, an I/O error).
 long read_file(std::FILE* stream, std::uint8_t* dest, long limit);
-

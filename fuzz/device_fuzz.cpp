@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   vdev::VirtualDevice device(1);
-  for (const vdev::CaptureRecord& r : capture.records) device.receive(r.bytes.data(), r.bytes.size());
+  for (const vdev::CaptureRecord& r : capture.records)
+    device.receive(r.bytes.data(), r.bytes.size());
   if (device.counts().seen != capture.records.size()) std::abort();
   const vdev::Verdict v = vdev::compare(device, std::vector<std::uint8_t>(data, data + size % 300));
   (void)vdev::report(device, &v);

@@ -3,7 +3,6 @@
 static std::uint8_t image[65536];
 
 const ReleaseProfile profileEarly = {
-    "early",        "Tavik Firmware uploader", "Fast programm", ResetAddressMode::selected,
-    0,              image,
+    "early",      "Tavik Firmware uploader", "Fast programm", ResetAddressMode::selected, 0, image,
     sizeof image,
 };

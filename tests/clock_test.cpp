@@ -1,9 +1,9 @@
 // The real clock's one promise that a test can check without timing
 // figures: a pause never ends early. (How late it ends is measured by the
 // benchmark, not here.)
-#include <gtest/gtest.h>
-
 #include "engine/clock.h"
+
+#include <gtest/gtest.h>
 
 TEST(RealClock, PausesAreNeverShorterThanAsked) {
   Clock& clock = realClock();

@@ -1,17 +1,17 @@
 // The frame and its CRC against known vectors written out by hand.
+#include "engine/frame.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "engine/frame.h"
-
 namespace {
 
 std::vector<std::uint8_t> bytesOf(const UploadFrame& f) { return {f.bytes, f.bytes + kFrameSize}; }
 
-std::vector<std::uint8_t> expectedFrame(std::initializer_list<std::uint8_t> head, std::uint8_t crcLo,
-                                        std::uint8_t crcHi) {
+std::vector<std::uint8_t> expectedFrame(std::initializer_list<std::uint8_t> head,
+                                        std::uint8_t crcLo, std::uint8_t crcHi) {
   std::vector<std::uint8_t> v(kFrameSize, 0);
   std::copy(head.begin(), head.end(), v.begin());
   v[74] = crcLo;
@@ -31,8 +31,9 @@ TEST(Crc, StepAgreesWithBitwiseReflectedPolynomial) {
   // A bit-at-a-time reference with the reflected polynomial 0x8408.
   auto reference = [](std::uint16_t crc, std::uint8_t data) {
     crc ^= data;
-    for (int i = 0; i < 8; ++i) crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0x8408)
-                                                : static_cast<std::uint16_t>(crc >> 1);
+    for (int i = 0; i < 8; ++i)
+      crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0x8408)
+                      : static_cast<std::uint16_t>(crc >> 1);
     return crc;
   };
   for (std::uint32_t crc : {0x0000u, 0xFFFFu, 0x1234u, 0x8408u, 0xA5A5u})
@@ -66,9 +67,9 @@ TEST(Frame, FirstDataFrameOfAbcMatchesKnownBytes) {
   const std::uint8_t abc[] = {'a', 'b', 'c'};
   frameLoadChunk(f, abc, 3);
   frameSeal(f);
-  EXPECT_EQ(bytesOf(f), expectedFrame({0x91, 0x29, 0xA9, 0xFE, 0xFF, 0xFF, 0, 0, 0, 0, 0x61, 0x62,
-                                       0x63},
-                                      0xA2, 0x84));
+  EXPECT_EQ(bytesOf(f),
+            expectedFrame({0x91, 0x29, 0xA9, 0xFE, 0xFF, 0xFF, 0, 0, 0, 0, 0x61, 0x62, 0x63}, 0xA2,
+                          0x84));
 }
 
 TEST(Frame, ShortChunkClearsOldPayloadAndCrcCoversTheZeros) {

@@ -1,7 +1,6 @@
 // Many uploads in one process must not grow the heap or leak descriptors:
 // a production line runs the uploader all day.
 #include <gtest/gtest.h>
-
 #include <malloc.h>
 
 #include <filesystem>

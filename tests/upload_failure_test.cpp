@@ -21,7 +21,8 @@ void expectErrorThenControls(const std::vector<OperatorEvent>& events, const std
   EXPECT_EQ(events[events.size() - 2].text, text);
   EXPECT_EQ(events.back().kind, OperatorEvent::enable);
   int boxes = 0;
-  for (const auto& e : events) boxes += e.kind == OperatorEvent::error || e.kind == OperatorEvent::info;
+  for (const auto& e : events)
+    boxes += e.kind == OperatorEvent::error || e.kind == OperatorEvent::info;
   EXPECT_EQ(boxes, 1);
 }
 
@@ -70,7 +71,8 @@ TEST_F(UploadTest, OversizedImageIsRefusedBeforeTheAdapterIsTouched) {
   op.events.clear();
   const std::string path = chooseImage(patternImage(300000));
   EXPECT_EQ(run(profileEarly), uploadRefused);
-  expectErrorThenControls(op.events, "FILE TOO LARGE!\n\n" + path + "\n300000 bytes, at most 65535");
+  expectErrorThenControls(op.events,
+                          "FILE TOO LARGE!\n\n" + path + "\n300000 bytes, at most 65535");
 }
 
 TEST_F(UploadTest, ReadingStopsAtTheLimitOfAnEndlessStream) {

@@ -98,7 +98,8 @@ TEST_P(ProfileUpload, SmallImageToAddress7FollowsTheProtocol) {
       ASSERT_EQ(b[8] | b[9] << 8, static_cast<int>(frame));
       for (std::size_t i = 0; i < 64; ++i) {
         const std::size_t src = frame * 64 + i;
-        ASSERT_EQ(b[10 + i], src < image.size() ? image[src] : 0) << "frame " << frame << " i " << i;
+        ASSERT_EQ(b[10 + i], src < image.size() ? image[src] : 0)
+            << "frame " << frame << " i " << i;
       }
       ASSERT_EQ(b[74] | b[75] << 8, get_CRC(b.data(), 74));
     }

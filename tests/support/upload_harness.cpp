@@ -22,8 +22,9 @@ void UploadTest::SetUp() {
   fw_size = 0;
   fw_ptr = 0;
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::filesystem::path p = std::filesystem::temp_directory_path() /
-                            (std::string("uploader-") + info->test_suite_name() + "-" + info->name());
+  std::filesystem::path p =
+      std::filesystem::temp_directory_path() /
+      (std::string("uploader-") + info->test_suite_name() + "-" + info->name());
   std::filesystem::remove_all(p);
   std::filesystem::create_directories(p);
   dir = p.string();
@@ -69,6 +70,7 @@ std::vector<std::string> UploadTest::logLines() const {
 
 std::vector<std::uint8_t> patternImage(std::size_t n) {
   std::vector<std::uint8_t> v(n);
-  for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<std::uint8_t>((i * 7 + i / 256 + 1) & 0xFF);
+  for (std::size_t i = 0; i < n; ++i)
+    v[i] = static_cast<std::uint8_t>((i * 7 + i / 256 + 1) & 0xFF);
   return v;
 }
