@@ -2,8 +2,9 @@
 // pause would last a whole tick; an upload holds a 1 ms timer resolution for
 // its length. A pause sleeps in whole ticks while more than 2 ms remain, then
 // yields until the performance counter passes the deadline: never short.
-#include <timeapi.h>
 #include <windows.h>
+// timeapi.h builds on the types windows.h declares: keep it second.
+#include <timeapi.h>
 
 #include "engine/clock.h"
 
