@@ -1,17 +1,32 @@
 #include "drivers/registry.h"
 
 #include "drivers/d2xx.h"
+#if defined(UPLOADER_WITH_FTDI)
+#include "drivers/ftdi.h"
+#endif
 #include "drivers/sim.h"
+#if defined(UPLOADER_WITH_TTY)
+#include "drivers/tty.h"
+#endif
 
 namespace {
 
 const AdapterTable* makeD2xx(const std::string&, std::string&) { return &d2xxAdapter(); }
 const AdapterTable* makeSim(const std::string&, std::string&) { return &sim::adapter(); }
+#if defined(UPLOADER_WITH_FTDI)
+const AdapterTable* makeFtdi(const std::string&, std::string&) { return &ftdiAdapter(); }
+#endif
 
 // One line per driver.
 const DriverEntry entries[] = {
     {"d2xx", "d2xx", "FTDI's D2XX library (FTD2XX.dll / libftd2xx.so)", makeD2xx},
     {"sim", "sim", "simulated adapter with a virtual device on the line", makeSim},
+#if defined(UPLOADER_WITH_FTDI)
+    {"ftdi", "ftdi", "FTDI adapters through libftdi1 (detaches ftdi_sio while in use)", makeFtdi},
+#endif
+#if defined(UPLOADER_WITH_TTY)
+    {"tty", "tty:PATH", "a serial port such as /dev/ttyUSB0 (ftdi_sio or any UART)", ttyAdapter},
+#endif
     {nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -29,4 +44,10 @@ const AdapterTable* findAdapter(const std::string& name, std::string& error) {
   return nullptr;
 }
 
-const char* defaultAdapterName() { return "d2xx"; }
+const char* defaultAdapterName() {
+#if defined(UPLOADER_WITH_FTDI)
+  return "ftdi";
+#else
+  return "d2xx";
+#endif
+}
