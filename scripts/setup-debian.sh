@@ -8,6 +8,8 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64
   clang libclang-rt-14-dev valgrind
+  libftdi1-dev libusb-1.0-0-dev
+  qemu-system-x86 linux-image-amd64 busybox-static
 )
 missing=()
 for p in "${packages[@]}"; do
