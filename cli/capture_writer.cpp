@@ -1,0 +1,78 @@
+#include "cli/capture_writer.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Little-endian on every host; readers tell the byte order from the magic.
+void put32(std::uint8_t* p, std::uint32_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+  p[2] = static_cast<std::uint8_t>(v >> 16);
+  p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+void put16(std::uint8_t* p, std::uint16_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+}  // namespace
+
+std::int64_t wallClockMicros() {
+  using namespace std::chrono;
+  return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+bool CaptureWriter::open(const std::string& path, std::string& error) {
+  close();
+  path_ = path;
+  records_ = 0;
+  error_.clear();
+  file_ = std::fopen(path.c_str(), "wb");
+  if (file_ == nullptr) {
+    error = "cannot create capture file \"" + path + "\": " + std::strerror(errno);
+    return false;
+  }
+  std::uint8_t header[24] = {};
+  put32(header, 0xA1B2C3D4u);  // microsecond time stamps
+  put16(header + 4, 2);        // version 2.4
+  put16(header + 6, 4);
+  // Bytes 8..15: time zone offset and accuracy, both 0.
+  put32(header + 16, kCaptureSnapLength);
+  put32(header + 20, kCaptureLinkType);
+  if (std::fwrite(header, sizeof header, 1, file_) != 1 || std::fflush(file_) != 0) {
+    error = "cannot write capture file \"" + path + "\": " + std::strerror(errno);
+    std::fclose(file_);
+    file_ = nullptr;
+    return false;
+  }
+  return true;
+}
+
+void CaptureWriter::write(std::int64_t unixMicros, const std::uint8_t* bytes, std::size_t length) {
+  if (file_ == nullptr || failed()) return;
+  const std::size_t kept = length < kCaptureSnapLength ? length : kCaptureSnapLength;
+  std::vector<std::uint8_t> record(16 + kept);
+  put32(record.data(), static_cast<std::uint32_t>(unixMicros / 1'000'000));
+  put32(record.data() + 4, static_cast<std::uint32_t>(unixMicros % 1'000'000));
+  put32(record.data() + 8, static_cast<std::uint32_t>(kept));
+  put32(record.data() + 12, static_cast<std::uint32_t>(length));
+  if (kept > 0) std::memcpy(record.data() + 16, bytes, kept);
+  if (std::fwrite(record.data(), record.size(), 1, file_) != 1 || std::fflush(file_) != 0) {
+    error_ = std::string("writing record ") + std::to_string(records_ + 1) +
+             " failed: " + std::strerror(errno);
+    return;
+  }
+  ++records_;
+}
+
+void CaptureWriter::close() {
+  if (file_ == nullptr) return;
+  if (std::fclose(file_) != 0 && error_.empty())
+    error_ = std::string("closing the file failed: ") + std::strerror(errno);
+  file_ = nullptr;
+}

@@ -1,0 +1,41 @@
+// Writes a classic libpcap capture of the DMX packets sent: link type 147
+// (LINKTYPE_USER0), one record per packet, microsecond time stamps. Every
+// record goes out in one write and is flushed at once, so a capture cut short
+// by an interrupted upload is valid up to its last whole record.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+inline constexpr std::uint32_t kCaptureLinkType = 147;
+inline constexpr std::uint32_t kCaptureSnapLength = 65535;
+
+class CaptureWriter {
+ public:
+  CaptureWriter() = default;
+  CaptureWriter(const CaptureWriter&) = delete;
+  CaptureWriter& operator=(const CaptureWriter&) = delete;
+  ~CaptureWriter() { close(); }
+
+  // Creates the file and writes the global header. False with `error` when it cannot.
+  bool open(const std::string& path, std::string& error);
+  // Appends one record stamped `unixMicros`. After a failure, writes nothing more.
+  void write(std::int64_t unixMicros, const std::uint8_t* bytes, std::size_t length);
+  void close();
+
+  bool isOpen() const { return file_ != nullptr; }
+  std::size_t records() const { return records_; }
+  bool failed() const { return !error_.empty(); }
+  const std::string& error() const { return error_; }
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string path_;
+  std::size_t records_ = 0;
+  std::string error_;
+};
+
+// Microseconds since 1970 by the wall clock.
+std::int64_t wallClockMicros();

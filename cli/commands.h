@@ -1,0 +1,8 @@
+// The three commands of uploader-cli; each returns the exit status.
+#pragma once
+
+#include "cli/options.h"
+
+int runUpload(const Options& options);
+int runList(const Options& options);
+int runDecode(const Options& options);

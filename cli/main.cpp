@@ -1,0 +1,39 @@
+// uploader-cli: the upload engine driven from the command line.
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/options.h"
+
+#ifndef UPLOADER_VERSION
+#define UPLOADER_VERSION "0"
+#endif
+
+int main(int argc, char** argv) {
+  Options options;
+  const ParseResult parsed = parseOptions(argc, argv, options);
+  switch (parsed.status) {
+    case ParseStatus::help:
+      std::fputs(helpText().c_str(), stdout);
+      return exitDone;
+    case ParseStatus::version:
+      std::printf("uploader-cli %s\n", UPLOADER_VERSION);
+      return exitDone;
+    case ParseStatus::usage:
+      std::fprintf(stderr, "error: %s\n", parsed.error.c_str());
+      return exitUsage;
+    case ParseStatus::run:
+      break;
+  }
+  switch (options.command) {
+    case Command::upload:
+      return runUpload(options);
+    case Command::list:
+      return runList(options);
+    case Command::decode:
+      return runDecode(options);
+    case Command::none:
+      break;
+  }
+  return exitUsage;
+}

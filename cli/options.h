@@ -1,0 +1,42 @@
+// The command line: one table of options, one help text made from it.
+#pragma once
+
+#include <string>
+
+enum class Command { none, upload, list, decode };
+
+enum class SimFailure { none, list, open, write };
+
+struct Options {
+  Command command = Command::none;
+  std::string file;  // upload: the image; decode: the capture
+
+  int address = 1;
+  std::string profile = "v1.2";
+  bool fast = false;
+  std::string adapterName;  // empty: the platform's default adapter
+  std::string serial;       // empty: the first adapter listed
+  std::string capture;      // empty: no capture
+  bool quiet = false;
+
+  int simDevice = 0;  // 0: the upload's address
+  SimFailure simFailure = SimFailure::none;
+  long simWritesBeforeFailure = 0;  // with SimFailure::write
+  bool simNone = false;
+  bool simOptionGiven = false;  // any --sim-* option
+
+  std::string out;     // decode: write the received image here
+  std::string expect;  // decode: compare the received image with this file
+};
+
+enum class ParseStatus { run, help, version, usage };
+
+struct ParseResult {
+  ParseStatus status = ParseStatus::run;
+  std::string error;  // with ParseStatus::usage: one line naming the argument
+};
+
+ParseResult parseOptions(int argc, const char* const* argv, Options& options);
+
+// The whole --help text.
+std::string helpText();

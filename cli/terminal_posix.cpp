@@ -1,0 +1,5 @@
+#include <unistd.h>
+
+#include "cli/terminal.h"
+
+bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }

@@ -1,0 +1,5 @@
+#include <io.h>
+
+#include "cli/terminal.h"
+
+bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }

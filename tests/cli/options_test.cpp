@@ -1,0 +1,141 @@
+// The option table: what each command accepts, and the one-line reason for
+// everything it refuses.
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+ParseResult parse(std::vector<const char*> args, Options& o) {
+  args.insert(args.begin(), "uploader-cli");
+  return parseOptions(static_cast<int>(args.size()), args.data(), o);
+}
+
+TEST(Options, UploadTakesEveryOptionInAnyOrder) {
+  Options o;
+  const ParseResult r = parse({"--fast", "upload", "fw.bin", "--address", "512", "--profile=early",
+                               "--adapter", "sim", "--serial", "A1", "--capture", "c.pcap",
+                               "--quiet", "--sim-device=3", "--sim-fail", "write-after:12"},
+                              o);
+  ASSERT_EQ(r.status, ParseStatus::run) << r.error;
+  EXPECT_EQ(o.command, Command::upload);
+  EXPECT_EQ(o.file, "fw.bin");
+  EXPECT_EQ(o.address, 512);
+  EXPECT_EQ(o.profile, "early");
+  EXPECT_TRUE(o.fast);
+  EXPECT_EQ(o.adapterName, "sim");
+  EXPECT_EQ(o.serial, "A1");
+  EXPECT_EQ(o.capture, "c.pcap");
+  EXPECT_TRUE(o.quiet);
+  EXPECT_EQ(o.simDevice, 3);
+  EXPECT_EQ(o.simFailure, SimFailure::write);
+  EXPECT_EQ(o.simWritesBeforeFailure, 12);
+  EXPECT_TRUE(o.simOptionGiven);
+}
+
+TEST(Options, DefaultsAreAddressOneProfileV12AndNoAdapterNamed) {
+  Options o;
+  ASSERT_EQ(parse({"upload", "fw.bin"}, o).status, ParseStatus::run);
+  EXPECT_EQ(o.address, 1);
+  EXPECT_EQ(o.profile, "v1.2");
+  EXPECT_FALSE(o.fast);
+  EXPECT_TRUE(o.adapterName.empty());
+  EXPECT_TRUE(o.serial.empty());
+  EXPECT_FALSE(o.simOptionGiven);
+}
+
+TEST(Options, SimFailuresMapOntoTheirKinds) {
+  struct Case {
+    const char* text;
+    SimFailure kind;
+    long before;
+  } cases[] = {{"list", SimFailure::list, 0},
+               {"open", SimFailure::open, 0},
+               {"write", SimFailure::write, 0},
+               {"write-after:0", SimFailure::write, 0},
+               {"write-after:99", SimFailure::write, 99}};
+  for (const Case& k : cases) {
+    Options o;
+    ASSERT_EQ(parse({"upload", "f", "--sim-fail", k.text}, o).status, ParseStatus::run) << k.text;
+    EXPECT_EQ(o.simFailure, k.kind) << k.text;
+    EXPECT_EQ(o.simWritesBeforeFailure, k.before) << k.text;
+  }
+}
+
+TEST(Options, DashDashEndsTheOptions) {
+  Options o;
+  ASSERT_EQ(parse({"upload", "--", "--fast"}, o).status, ParseStatus::run);
+  EXPECT_EQ(o.file, "--fast");
+  EXPECT_FALSE(o.fast);
+}
+
+TEST(Options, HelpAndVersionWinOverEverythingElse) {
+  Options o;
+  EXPECT_EQ(parse({"--help"}, o).status, ParseStatus::help);
+  EXPECT_EQ(parse({"upload", "-h"}, o).status, ParseStatus::help);
+  EXPECT_EQ(parse({"--version"}, o).status, ParseStatus::version);
+}
+
+TEST(Options, RefusalsNameTheArgument) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* says;
+  };
+  const Case cases[] = {
+      {{}, "no command given"},
+      {{"send", "f"}, "unknown command \"send\""},
+      {{"upload"}, "upload needs a FILE"},
+      {{"decode"}, "decode needs a FILE.pcap"},
+      {{"upload", "a", "b"}, "unexpected argument \"b\""},
+      {{"list", "x"}, "unexpected argument \"x\""},
+      {{"upload", ""}, "the file name is empty"},
+      {{"upload", "f", "--adress", "3"}, "unknown option \"--adress\""},
+      {{"upload", "f", "-a"}, "unknown option \"-a\""},
+      {{"upload", "f", "--address"}, "--address needs a value N"},
+      {{"upload", "f", "--address", "0"}, "--address: \"0\" is not an address from 1 to 512"},
+      {{"upload", "f", "--address", "513"}, "\"513\" is not an address"},
+      {{"upload", "f", "--address", "-1"}, "\"-1\" is not an address"},
+      {{"upload", "f", "--address", "7x"}, "\"7x\" is not an address"},
+      {{"upload", "f", "--address", "99999999999999999999"}, "is not an address"},
+      {{"upload", "f", "--address=", ""}, "\"\" is not an address"},
+      {{"upload", "f", "--address", "3", "--address", "4"}, "--address given twice"},
+      {{"upload", "f", "--profile", "v1.3"}, "unknown profile \"v1.3\""},
+      {{"upload", "f", "--fast=yes"}, "--fast takes no value"},
+      {{"upload", "f", "--adapter", ""}, "--adapter needs a non-empty value"},
+      {{"upload", "f", "--serial",
+        "0123456789012345678901234567890123456789012345678901234567890123"},
+       "longer than a serial number"},
+      {{"upload", "f", "--sim-fail", "read"}, "\"read\" is not list, open, write or write-after:N"},
+      {{"upload", "f", "--sim-fail", "write-after:"}, "is not list, open"},
+      {{"upload", "f", "--sim-device", "600"}, "--sim-device: \"600\""},
+      {{"upload", "f", "--out", "x"}, "--out does not apply to upload"},
+      {{"list", "--fast"}, "--fast does not apply to list"},
+      {{"decode", "c.pcap", "--capture", "x"}, "--capture does not apply to decode"},
+      {{"decode", "c.pcap", "--sim-none"}, "--sim-none does not apply to decode"},
+  };
+  for (const Case& k : cases) {
+    Options o;
+    const ParseResult r = parse(k.args, o);
+    std::string joined;
+    for (const char* a : k.args) joined += std::string(a) + " ";
+    EXPECT_EQ(r.status, ParseStatus::usage) << joined;
+    EXPECT_NE(r.error.find(k.says), std::string::npos) << joined << "-> " << r.error;
+    EXPECT_EQ(r.error.find('\n'), std::string::npos) << r.error;
+  }
+}
+
+TEST(Options, HelpTextListsEveryAdapterAndEveryOptionInShortLines) {
+  const std::string help = helpText();
+  EXPECT_NE(help.find("  d2xx "), std::string::npos);
+  EXPECT_NE(help.find("  sim "), std::string::npos);
+  const std::string options = help.substr(0, help.find("Adapters"));
+  for (std::size_t at = 0; at < options.size();) {
+    const std::size_t end = options.find('\n', at);
+    EXPECT_LE(end - at, 88u) << options.substr(at, end - at);
+    at = end + 1;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/cli/run_process.h"
+
+namespace {
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+int counter = 0;
+
+}  // namespace
+
+RunningProcess startProcess(const std::string& program, const std::vector<std::string>& args,
+                            const std::string& workDir) {
+  RunningProcess p;
+  const std::string stem =
+      workDir + "/.run" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+  p.outPath = stem + ".out";
+  p.errPath = stem + ".err";
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int out = open(p.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(p.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int in = open("/dev/null", O_RDONLY);
+    if (out < 0 || err < 0 || in < 0 || chdir(workDir.c_str()) != 0) _exit(126);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  p.pid = pid;
+  return p;
+}
+
+void killProcess(RunningProcess& p) {
+  if (p.pid <= 0) return;
+  kill(p.pid, SIGKILL);
+  int status = 0;
+  waitpid(p.pid, &status, 0);
+  p.pid = -1;
+}
+
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& workDir, int timeoutSeconds) {
+  RunningProcess p = startProcess(program, args, workDir);
+  ProcessResult r;
+  if (p.pid < 0) return r;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  int status = 0;
+  for (;;) {
+    const pid_t done = waitpid(p.pid, &status, WNOHANG);
+    if (done == p.pid) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      killProcess(p);
+      r.err = "(killed after " + std::to_string(timeoutSeconds) + " s)";
+      return r;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+  r.out = slurp(p.outPath);
+  r.err = slurp(p.errPath);
+  unlink(p.outPath.c_str());
+  unlink(p.errPath.c_str());
+  return r;
+}
