@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs everything the project builds and tests with, on Debian 12.
+# With "quickstart": only what building the Linux command-line uploader needs.
 set -euo pipefail
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
+quickstart_packages=(build-essential cmake ninja-build googletest libgtest-dev)
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libbenchmark-dev
@@ -10,7 +12,9 @@ packages=(
   clang libclang-rt-14-dev valgrind
   libftdi1-dev libusb-1.0-0-dev
   qemu-system-x86 linux-image-amd64 busybox-static
+  tshark
 )
+[ "${1:-}" = quickstart ] && packages=("${quickstart_packages[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
