@@ -13,7 +13,7 @@ enum : unsigned { kUpload = 1, kList = 2, kDecode = 4, kAny = kUpload | kList | 
 
 using Apply = bool (*)(Options&, const std::string& value, std::string& error);
 
-struct OptionSpec {
+struct OptionRow {
   const char* name;
   const char* valueName;  // null for a flag
   unsigned commands;
@@ -133,7 +133,7 @@ bool applyExpect(Options& o, const std::string& v, std::string& e) {
   return notEmpty(v, e, "--expect");
 }
 
-const OptionSpec kOptions[] = {
+const OptionRow kOptions[] = {
     {"--address", "N", kUpload | kDecode, "device address, 1 to 512 (default 1)", applyAddress},
     {"--profile", "NAME", kUpload, "release profile: v1.2 (default), v1.1 or early", applyProfile},
     {"--fast", nullptr, kUpload, "pace data frames 11 ms apart instead of 50 ms", applyFast},
@@ -154,9 +154,9 @@ const OptionSpec kOptions[] = {
      applyExpect},
 };
 
-const OptionSpec* findOption(const std::string& name) {
-  for (const OptionSpec& spec : kOptions)
-    if (name == spec.name) return &spec;
+const OptionRow* findOption(const std::string& name) {
+  for (const OptionRow& opt : kOptions)
+    if (name == opt.name) return &opt;
   return nullptr;
 }
 
@@ -204,7 +204,7 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
   bool version = false;
   bool optionsEnded = false;
   std::vector<std::string> words;
-  std::vector<const OptionSpec*> given;
+  std::vector<const OptionRow*> given;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
@@ -225,23 +225,23 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
     }
     const std::size_t eq = arg.find('=');
     const std::string name = arg.substr(0, eq);
-    const OptionSpec* spec = findOption(name);
-    if (spec == nullptr) return usage("unknown option \"" + name + "\" (try --help)");
-    for (const OptionSpec* seen : given)
-      if (seen == spec) return usage(name + " given twice");
-    given.push_back(spec);
+    const OptionRow* opt = findOption(name);
+    if (opt == nullptr) return usage("unknown option \"" + name + "\" (try --help)");
+    for (const OptionRow* seen : given)
+      if (seen == opt) return usage(name + " given twice");
+    given.push_back(opt);
     std::string value;
-    if (spec->valueName == nullptr) {
+    if (opt->valueName == nullptr) {
       if (eq != std::string::npos) return usage(name + " takes no value");
     } else if (eq != std::string::npos) {
       value = arg.substr(eq + 1);
     } else if (i + 1 < argc) {
       value = argv[++i];
     } else {
-      return usage(name + " needs a value " + spec->valueName);
+      return usage(name + " needs a value " + opt->valueName);
     }
     std::string error;
-    if (!spec->apply(o, value, error)) return usage(error);
+    if (!opt->apply(o, value, error)) return usage(error);
   }
   if (help) return {ParseStatus::help, ""};
   if (version) return {ParseStatus::version, ""};
@@ -249,9 +249,9 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
   if (words.empty()) return usage("no command given: upload, list or decode (try --help)");
   o.command = commandNamed(words[0]);
   if (o.command == Command::none) return usage("unknown command \"" + words[0] + "\" (try --help)");
-  for (const OptionSpec* spec : given)
-    if ((spec->commands & commandBit(o.command)) == 0)
-      return usage(std::string(spec->name) + " does not apply to " + commandName(o.command));
+  for (const OptionRow* opt : given)
+    if ((opt->commands & commandBit(o.command)) == 0)
+      return usage(std::string(opt->name) + " does not apply to " + commandName(o.command));
 
   const std::size_t wanted = o.command == Command::list ? 1 : 2;
   if (words.size() < wanted)
@@ -276,17 +276,17 @@ std::string helpText() {
       "  uploader-cli --help | --version\n"
       "\n"
       "Options (the commands each applies to in brackets):\n";
-  for (const OptionSpec& spec : kOptions) {
-    std::string left = std::string("  ") + spec.name;
-    if (spec.valueName != nullptr) left += std::string(" ") + spec.valueName;
+  for (const OptionRow& opt : kOptions) {
+    std::string left = std::string("  ") + opt.name;
+    if (opt.valueName != nullptr) left += std::string(" ") + opt.valueName;
     if (left.size() < 24) left.resize(24, ' ');
     std::string where;
     for (Command c : {Command::upload, Command::list, Command::decode})
-      if ((spec.commands & commandBit(c)) != 0)
+      if ((opt.commands & commandBit(c)) != 0)
         where += std::string(where.empty() ? "" : ", ") + commandName(c);
-    std::string row = left + " " + spec.help + " [" + where + "]";
+    std::string row = left + " " + opt.help + " [" + where + "]";
     if (row.size() > 79)
-      row = left + " " + spec.help + "\n" + std::string(25, ' ') + "[" + where + "]";
+      row = left + " " + opt.help + "\n" + std::string(25, ' ') + "[" + where + "]";
     t += row + "\n";
   }
   t += "\nAdapters (--adapter NAME; default " + std::string(defaultAdapterName()) + "):\n";
