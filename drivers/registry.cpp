@@ -1,9 +1,11 @@
 #include "drivers/registry.h"
 
+#include "drivers/artnet.h"
 #include "drivers/d2xx.h"
 #if defined(UPLOADER_WITH_FTDI)
 #include "drivers/ftdi.h"
 #endif
+#include "drivers/sacn.h"
 #include "drivers/sim.h"
 #if defined(UPLOADER_WITH_TTY)
 #include "drivers/tty.h"
@@ -27,6 +29,8 @@ const DriverEntry entries[] = {
 #if defined(UPLOADER_WITH_TTY)
     {"tty", "tty:PATH", "a serial port such as /dev/ttyUSB0 (ftdi_sio or any UART)", ttyAdapter},
 #endif
+    {"artnet", "artnet:HOST[:PORT-ADDRESS]", "an Art-Net node (ArtNzs, UDP 6454)", artnet::make},
+    {"sacn", "sacn:UNIVERSE[@HOST]", "sACN (E1.31) nodes, multicast or to HOST", sacn::make},
     {nullptr, nullptr, nullptr, nullptr},
 };
 
