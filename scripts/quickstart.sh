@@ -12,7 +12,10 @@ echo "== Installing the build packages (scripts/setup-debian.sh quickstart)"
 scripts/setup-debian.sh quickstart
 
 echo "== Building uploader-cli in $build"
-cmake --preset linux -B "$build" >/dev/null
+if ! configured=$(cmake --preset linux -B "$build" 2>&1); then
+  echo "$configured"
+  exit 1
+fi
 cmake --build "$build" --target uploader-cli
 
 echo "== Uploading samples/demo-fixture.bin to the simulated device at address 7"
