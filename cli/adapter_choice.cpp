@@ -1,6 +1,7 @@
 #include "cli/adapter_choice.h"
 
 #include "drivers/registry.h"
+#include "drivers/sacn.h"
 #include "drivers/sim.h"
 
 bool isSimulated(const AdapterTable* table) { return table == &sim::adapter(); }
@@ -10,6 +11,10 @@ const AdapterTable* chooseAdapter(const Options& o, std::string& error) {
   const AdapterTable* table = findAdapter(name, error);
   if (table == nullptr) {
     error = "--adapter: " + error;
+    return nullptr;
+  }
+  if (!sacnSetCid(o.cid, error)) {
+    error = "--cid: " + error;
     return nullptr;
   }
   if (!isSimulated(table)) {

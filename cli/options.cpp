@@ -87,6 +87,11 @@ bool applySerial(Options& o, const std::string& v, std::string& e) {
   return notEmpty(v, e, "--serial");
 }
 
+bool applyCid(Options& o, const std::string& v, std::string& e) {
+  o.cid = v;
+  return notEmpty(v, e, "--cid");
+}
+
 bool applyCapture(Options& o, const std::string& v, std::string& e) {
   o.capture = v;
   return notEmpty(v, e, "--capture");
@@ -140,6 +145,7 @@ const OptionRow kOptions[] = {
     {"--adapter", "NAME", kUpload | kList, "adapter driver (see below)", applyAdapter},
     {"--serial", "S", kUpload, "open the adapter with serial number S, not the first listed",
      applySerial},
+    {"--cid", "UUID", kUpload, "sacn: the source's CID (default: made once, kept)", applyCid},
     {"--capture", "FILE.pcap", kUpload, "write every packet sent to a pcap capture (link type 147)",
      applyCapture},
     {"--quiet", nullptr, kAny, "no progress display and no closing text; errors still show",

@@ -16,6 +16,7 @@ struct Options {
   bool fast = false;
   std::string adapterName;  // empty: the platform's default adapter
   std::string serial;       // empty: the first adapter listed
+  std::string cid;          // sacn: the source's CID; empty: the one kept in the settings folder
   std::string capture;      // empty: no capture
   bool quiet = false;
 
