@@ -58,7 +58,9 @@ bool sendPoll(netio::Socket s, std::uint32_t target) {
 }
 
 // Collects the listing texts of the nodes that answer within the window.
-std::vector<std::string> collectReplies(netio::Socket s) {
+// Polling one node, only its replies count: on the Art-Net port, replies
+// that other nodes broadcast to other controllers arrive as well.
+std::vector<std::string> collectReplies(netio::Socket s, std::uint32_t target) {
   std::vector<std::string> found;
   Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(current.pollWindowMs);
   std::uint8_t buffer[1024];
@@ -67,6 +69,7 @@ std::vector<std::string> collectReplies(netio::Socket s) {
     std::uint16_t fromPort = 0;
     const long n = netio::receiveFrom(s, buffer, sizeof buffer, wait, from, fromPort);
     if (n <= 0) continue;  // time-out, or an error about the poll itself
+    if (!hostIsBroadcast && from != target) continue;
     PollReply reply;
     if (!parsePollReply(buffer, static_cast<std::size_t>(n), reply)) continue;
     const std::string text = listingText(reply, netio::addressText(from));
@@ -95,7 +98,7 @@ FT_STATUS FTAPI listDevices(void* pArg1, void* pArg2, FT_DWORD) {
   if (!netio::bindAny(s, current.replyPort)) netio::bindAny(s, 0);
   std::vector<std::string> found;
   const bool sent = sendPoll(s, target);
-  if (sent) found = collectReplies(s);
+  if (sent) found = collectReplies(s, target);
   netio::closeSocket(s);
   if (!sent) return FT_IO_ERROR;
 
