@@ -5,8 +5,7 @@
 #include "engine/log.h"
 #include "engine/state.h"
 
-// Appends the driver's own explanation of the last failure, when it has one.
-static void logDriverReason() {
+void linkLogReason() {
   if (adapter->lastError == nullptr) return;
   const char* reason = adapter->lastError();
   if (reason != nullptr && reason[0] != '\0') logLine("  %s: %s\n", adapter->name, reason);
@@ -15,7 +14,7 @@ static void logDriverReason() {
 bool linkLoad() {
   if (adapter->load == nullptr || adapter->load()) return true;
   logLine("Error: cannot load %s\n", adapter->library);
-  logDriverReason();
+  linkLogReason();
   return false;
 }
 
@@ -28,7 +27,7 @@ bool linkList() {
   for (int i = 0; i < kSerialSlots; ++i) cBufLD[i * kSerialSlot + kSerialSlot - 1] = '\0';
   if (ftStatus != FT_OK) {
     logLine("Error: FT_ListDevices(%d)\n", static_cast<int>(ftStatus));
-    logDriverReason();
+    linkLogReason();
     return false;
   }
   return true;
@@ -41,7 +40,7 @@ bool linkOpen() {
       adapter->FT_OpenEx(const_cast<char*>(linkSerial()), FT_OPEN_BY_SERIAL_NUMBER, &ftHandle[0]);
   if (ftStatus != FT_OK) {
     logLine("Error FT_OpenEx(%d), device %d\n", static_cast<int>(ftStatus), 0);
-    logDriverReason();
+    linkLogReason();
     logLine("Use lsmod to check if ftdi_sio (and usbserial) are present.\n");
     logLine("If so, unload them using rmmod, as they conflict with ftd2xx.\n");
     return false;

@@ -19,5 +19,7 @@ void linkSetup();
 int sendData(FT_HANDLE handle, std::uint8_t* data, std::uint32_t length);
 // Closes ftHandle[0] and logs the close line.
 void linkClose();
+// Logs the driver's own reason for its last failed call, when it has one.
+void linkLogReason();
 // The serial number the link opens (or opened).
 const char* linkSerial();

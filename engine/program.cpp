@@ -194,7 +194,10 @@ int upload() {
   const LineOutcome out = sendImage(dataPace);
   uploadClock->uploadEnds();
 
-  if (out.failedFrame != 0) logLine("Send failed at frame %d\n", out.failedFrame);
+  if (out.failedFrame != 0) {
+    logLine("Send failed at frame %d\n", out.failedFrame);
+    linkLogReason();
+  }
   if (out.sendErrors != 0) logLine("Send errors: %u\n", out.sendErrors);
   linkClose();
   if (out.failedFrame != 0) {

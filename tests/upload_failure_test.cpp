@@ -150,8 +150,9 @@ TEST_F(UploadTest, EveryWriteFailingStopsAtTheResetFrame) {
   EXPECT_EQ(sim::writeCount(), 10u);
   EXPECT_TRUE(adapterClosedIfOpened());
   const auto lines = logLines();
-  ASSERT_GE(lines.size(), 3u);
-  EXPECT_EQ(lines[lines.size() - 3], "Send failed at frame 1");
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[lines.size() - 4], "Send failed at frame 1");
+  EXPECT_EQ(lines[lines.size() - 3], "  sim: write refused (simulated failure)");
   EXPECT_EQ(lines[lines.size() - 2], "Send errors: 10");
   EXPECT_EQ(lines.back(), "Closed device SIM00001");
 }
@@ -166,8 +167,10 @@ TEST_F(UploadTest, UnpluggedMidUploadStopsAtTheFirstFrameWithNoGoodSend) {
                           "UPLOAD FAILED!\n\n" + path + "\nAddress=1\nStopped at byte 128 of 300");
   EXPECT_EQ(sim::writeCount(), 100u);
   EXPECT_TRUE(adapterClosedIfOpened());
-  EXPECT_NE(log.find("Send failed at frame 4\nSend errors: 41\nClosed device SIM00001\n"),
-            std::string::npos);
+  EXPECT_NE(
+      log.find("Send failed at frame 4\n  sim: write refused (simulated failure)\nSend errors: 41\n"
+               "Closed device SIM00001\n"),
+      std::string::npos);
   EXPECT_LE(fw_ptr, fw_size);
   // Progress never claimed the failed frame.
   EXPECT_EQ(op.events[op.events.size() - 3].value, 128);

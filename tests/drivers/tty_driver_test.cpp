@@ -276,8 +276,9 @@ TEST_F(TtyDriver, HangUpMidUploadFailsTheUploadAndStillCloses) {
   reader.finish();
   if (master >= 0) close(master);
   const auto lines = logLines();
-  ASSERT_GE(lines.size(), 3u);
-  EXPECT_EQ(lines[lines.size() - 3].rfind("Send failed at frame ", 0), 0u);
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[lines.size() - 4].rfind("Send failed at frame ", 0), 0u);
+  EXPECT_EQ(lines[lines.size() - 3].rfind("  tty: ", 0), 0u) << lines[lines.size() - 3];
   EXPECT_EQ(lines.back(), "Closed device " + pty.path);
   ASSERT_GE(op.events.size(), 2u);
   EXPECT_EQ(op.events[op.events.size() - 2].text.rfind(
