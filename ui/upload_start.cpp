@@ -1,0 +1,25 @@
+#include "ui/upload_start.h"
+
+#include "engine/operator.h"
+#include "engine/program.h"
+
+namespace {
+
+DWORD WINAPI uploadWorker(LPVOID) { return static_cast<DWORD>(program()); }
+
+}  // namespace
+
+HANDLE startWorkerThread() { return CreateThread(nullptr, 0, uploadWorker, nullptr, 0, nullptr); }
+
+void startUpload(WorkerStarter start) {
+  HANDLE worker = start();
+  if (worker == nullptr) {
+    // Like every box of the worker: shown first, the controls come back once
+    // it is closed.
+    messageErr("CANNOT START UPLOAD");
+    componentEnable(true);
+    return;
+  }
+  // Nothing waits for the worker; it ends by itself.
+  CloseHandle(worker);
+}
