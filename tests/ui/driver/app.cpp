@@ -84,12 +84,16 @@ App::App(const Launch& launch, const std::string& workDir) : launch_(launch), wo
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = out;
-  startup.hStdError = out;
+  // Without a file: no standard handles and no console, which is what a
+  // window program started from a command prompt has.
+  startup.hStdOutput = launch.outputToFile ? out : nullptr;
+  startup.hStdError = launch.outputToFile ? out : nullptr;
+  const DWORD flags = launch.outputToFile ? 0 : DETACHED_PROCESS;
   std::string commandLine = "\"" + exe + "\"";
   prepareEnvironment(launch, workDir);
-  const BOOL started = CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                      nullptr, workDir.c_str(), &startup, &process_);
+  const BOOL started =
+      CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, launch.outputToFile, flags,
+                     nullptr, workDir.c_str(), &startup, &process_);
   restoreEnvironment();
   CloseHandle(out);
   if (!started) throw std::runtime_error("cannot start " + exe);

@@ -14,6 +14,10 @@ struct Launch {
   // FTD2XX_DOUBLE_* settings (name without the prefix -> value).
   std::map<std::string, std::string> adapterDouble;
   bool libraryPresent = true;  // false: FTD2XX.dll cannot be found
+  // true: standard output and error go to stdout.txt in the test's folder;
+  // false: the program is given no standard handles and no console, as when
+  // a command prompt starts a window program.
+  bool outputToFile = true;
 };
 
 class App {
