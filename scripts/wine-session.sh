@@ -81,6 +81,11 @@ case "$action" in
       </dev/null >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       </dev/null >/dev/null 2>&1
+    # Wine draws the caption buttons with its Marlett font (package fonts-wine),
+    # which this Wine does not find unless it sits in the prefix.
+    if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+      cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    fi
     echo "wine-session: display $DISPLAY, prefix $WINEPREFIX"
     ;;
   run)
