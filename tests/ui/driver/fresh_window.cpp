@@ -63,9 +63,17 @@ void expectFreshWindow(const App& app) {
   EXPECT_EQ(GetClassLongPtrA(w, GCL_CBWNDEXTRA), 0u);
   // Another process's class brush, icon and cursor cannot be read under
   // Wine; the background shows the brush: the scroll bar colour.
-  HDC dc = GetDC(w);
-  EXPECT_EQ(GetPixel(dc, 5, 140), GetSysColor(COLOR_SCROLLBAR));
-  ReleaseDC(w, dc);
+  // A window just shown may not be painted yet: ask for a paint and give it
+  // up to two seconds.
+  COLORREF background = CLR_INVALID;
+  for (int tries = 0; tries < 40 && background != GetSysColor(COLOR_SCROLLBAR); ++tries) {
+    if (tries > 0) Sleep(50);
+    RedrawWindow(w, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW);
+    HDC dc = GetDC(w);
+    background = GetPixel(dc, 5, 140);
+    ReleaseDC(w, dc);
+  }
+  EXPECT_EQ(background, GetSysColor(COLOR_SCROLLBAR));
 
   const ControlFacts expected[8] = {
       {"Static", "File:", 0, 0x50000001, 10, 10, 30, 20, 1},
