@@ -24,6 +24,18 @@ class InstantClock final : public Clock {
   std::int64_t now = 0;
 };
 
+// The image file every run rewrites; removed when the process ends.
+struct ScratchFile {
+  ScratchFile() {
+    char name[] = "/tmp/uploader-fuzz-XXXXXX";
+    const int fd = mkstemp(name);
+    if (fd >= 0) std::fclose(fdopen(fd, "w"));
+    path = name;
+  }
+  ~ScratchFile() { std::remove(path.c_str()); }
+  std::string path;
+};
+
 class CountingOperator final : public Operator {
  public:
   void errorBox(const char*) override { ++errors; }
@@ -45,12 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   --size;
   if (size > 4096) size = 4096;  // keep each run quick; sizes to 65535 are unit-tested
 
-  static const std::string path = [] {
-    char name[] = "/tmp/uploader-fuzz-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd >= 0) std::fclose(fdopen(fd, "w"));
-    return std::string(name);
-  }();
+  static const ScratchFile scratch;
+  const std::string& path = scratch.path;
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return 0;
   if (size != 0) std::fwrite(data, 1, size, f);
