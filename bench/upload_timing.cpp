@@ -243,11 +243,13 @@ int main(int argc, char** argv) {
                 rssKiB > 0 ? (rssKiB <= 8192 ? "yes" : "no") : "-");
   doc << "Worst case over the rows against the targets:\n\n"
       << summary
-      << "\nHow the pauses are made: the real clock sleeps to an absolute deadline 120 µs before "
-         "the end of the pause (timer slack 1 ns) and watches the clock for the rest, so a pause "
+      << "\nHow the pauses are made: the real clock sleeps to an absolute deadline shortly before "
+         "the end of the pause (0.8 % of it, 120 to 400 µs) (timer slack 1 ns) and watches the "
+         "clock for the rest, so a pause "
          "never ends early and a wake-up that is on time costs almost nothing. On a shared virtual "
          "machine the kernel's wake-up is sometimes 0.3 to 3 ms late because the host has not "
-         "scheduled the virtual CPU; those late wake-ups are what the p99 and maximum columns show, "
+         "scheduled the virtual CPU; those late wake-ups are what the p99 and maximum columns "
+         "show, "
          "and they only stretch an upload. Waking earlier and spinning longer cuts them at a CPU "
          "cost that grows with the margin (1 % of an 11 ms pause is 110 µs), so the margin stays "
          "where the CPU target allows. Run `scripts/benchmark.sh` on an idle machine and compare "
