@@ -29,3 +29,68 @@ static void BM_LoadAndSealDataFrame(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kPayloadSize);
 }
 BENCHMARK(BM_LoadAndSealDataFrame);
+
+#ifdef UPLOADER_HAVE_DEVICE
+#include <string>
+#include <vector>
+
+#include "device/capture_reader.h"
+#include "device/virtual_device.h"
+
+// A capture of a whole 4 KiB upload in v1.2: 10 resets, 64 data frames,
+// the first two 40 times, the rest 10 times.
+static std::vector<std::uint8_t> captureOfUpload() {
+  std::vector<std::uint8_t> out;
+  auto put32 = [&](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  auto put16 = [&](std::uint16_t v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+  };
+  put32(0xA1B2C3D4);
+  put16(2);
+  put16(4);
+  put32(0);
+  put32(0);
+  put32(65535);
+  put32(147);
+  std::uint32_t usec = 0;
+  auto record = [&](const UploadFrame& f) {
+    put32(1700000000);
+    put32(usec = (usec + 11000) % 1000000);
+    put32(kFrameSize);
+    put32(kFrameSize);
+    out.insert(out.end(), f.bytes, f.bytes + kFrameSize);
+  };
+  UploadFrame f;
+  frameBuildReset(f, 0xFFFF);
+  frameSeal(f);
+  for (int i = 0; i < 10; ++i) record(f);
+  frameMakeData(f);
+  std::uint8_t chunk[kPayloadSize];
+  for (int n = 0; n < 64; ++n) {
+    for (std::size_t i = 0; i < kPayloadSize; ++i) chunk[i] = static_cast<std::uint8_t>(n + i);
+    frameLoadChunk(f, chunk, kPayloadSize);
+    frameSeal(f);
+    for (int i = 0; i < (n < 2 ? 40 : 10); ++i) record(f);
+    frameAdvance(f);
+  }
+  return out;
+}
+
+static void BM_DecodeCapture(benchmark::State& state) {
+  const std::vector<std::uint8_t> pcap = captureOfUpload();
+  for (auto _ : state) {
+    vdev::Capture capture;
+    std::string error;
+    if (!vdev::parseCapture(pcap.data(), pcap.size(), capture, error)) state.SkipWithError("parse");
+    vdev::VirtualDevice device(7);
+    for (const vdev::CaptureRecord& r : capture.records)
+      device.receive(r.bytes.data(), r.bytes.size());
+    benchmark::DoNotOptimize(device.distinctFrames());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * pcap.size()));
+}
+BENCHMARK(BM_DecodeCapture);
+#endif

@@ -8,4 +8,16 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux --target upload_timing micro_bench
 build/linux/bench/upload_timing --out docs/performance.md "$@"
 echo
-build/linux/bench/micro_bench --benchmark_min_time=0.2
+micro=$(build/linux/bench/micro_bench --benchmark_min_time=0.2 2>&1)
+echo "$micro"
+{
+  echo
+  echo "## Micro-benchmarks"
+  echo
+  echo "CRC and sealing of one frame, and reading a capture of a whole 4 KiB upload (710 records)"
+  echo "into the virtual device (\`bench/micro_bench\`, Google Benchmark):"
+  echo
+  echo '```'
+  echo "$micro" | grep -E '^(Benchmark|-+$|BM_)'
+  echo '```'
+} >>docs/performance.md
