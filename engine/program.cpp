@@ -58,27 +58,24 @@ long fileSizeOr(std::FILE* stream, long fallback) {
 // Reads the image file into fw_data. Shows the operator why it cannot, and returns false then.
 bool readImage() {
   fw_size = 0;
-  f_fw = std::fopen(imagePath, "rb");
-  if (f_fw == nullptr) {
-    std::snprintf(text, sizeof text, "Cannot read file \"%s\"", imagePath);
-    messageErr(text);
-    return false;
-  }
   long limit = kMaxImageSize;
   if (static_cast<long>(releaseProfile->imageCapacity) < limit)
     limit = static_cast<long>(releaseProfile->imageCapacity);
-  const long count = read_file(f_fw, fw_data, limit);
-  if (count < 0) {
+  long count = -1;  // bytes read; -1 when the file cannot be opened or read
+  long size = 0;    // the file's size, when it is too large
+  f_fw = std::fopen(imagePath, "rb");
+  if (f_fw != nullptr) {
+    count = read_file(f_fw, fw_data, limit);
+    if (count > limit) size = fileSizeOr(f_fw, count);
     std::fclose(f_fw);
     f_fw = nullptr;
+  }
+  if (count < 0) {
     std::snprintf(text, sizeof text, "Cannot read file \"%s\"", imagePath);
     messageErr(text);
     return false;
   }
   if (count > limit) {
-    const long size = fileSizeOr(f_fw, count);
-    std::fclose(f_fw);
-    f_fw = nullptr;
     std::snprintf(text, sizeof text, "FILE TOO LARGE!\n\n%s\n%ld bytes, at most %ld", imagePath,
                   size, limit);
     messageErr(text);
@@ -86,8 +83,6 @@ bool readImage() {
   }
   fw_size = static_cast<std::int32_t>(count);
   logLine("Readed file \"%s\" %dB\n", imagePath, static_cast<int>(fw_size));
-  std::fclose(f_fw);
-  f_fw = nullptr;
   return true;
 }
 
