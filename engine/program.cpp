@@ -164,7 +164,9 @@ LineOutcome sendImage(unsigned dataPace) {
   return out;
 }
 
-int upload() {
+}  // namespace
+
+int program() {
   if (szFile[0] == '\0') {
     messageErr("FILE NOT SELECTED!");
     return giveBack(uploadRefused);
@@ -208,8 +210,6 @@ int upload() {
   return giveBack(uploadDone);
 }
 
-}  // namespace
-
 long read_file(std::FILE* stream, std::uint8_t* dest, long limit) {
   long count = 0;
   for (;;) {
@@ -219,5 +219,3 @@ long read_file(std::FILE* stream, std::uint8_t* dest, long limit) {
     dest[count++] = static_cast<std::uint8_t>(c);
   }
 }
-
-int program() { return upload(); }
