@@ -16,28 +16,20 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "drivers/sim.h"
 #include "engine/clock.h"
+#include "engine/line.h"
 #include "engine/operator.h"
 #include "engine/program.h"
-#include "engine/state.h"
 #include "profiles/profiles.h"
+#include "tests/support/stand_ins.h"
 
 namespace {
-
-class QuietOperator final : public Operator {
- public:
-  void errorBox(const char* text) override { error = text; }
-  void infoBox(const char*) override {}
-  void enableControls(bool) override {}
-  void progressRange(std::uint16_t) override {}
-  void progressPosition(std::int32_t) override {}
-  std::string error;
-};
 
 struct Case {
   const ReleaseProfile* profile;
@@ -77,36 +69,30 @@ Row measure(const Case& c, const std::string& imagePath) {
       .write(reinterpret_cast<const char*>(image.data()),
              static_cast<std::streamsize>(image.size()));
 
-  sim::reset();
   QuietOperator op;
-  uploadOperator = &op;
-  uploadClock = &realClock();
-  adapter = &sim::adapter();
-  selectProfile(*c.profile);
-  std::snprintf(szFile, sizeof szFile, "%s", imagePath.c_str());
-  checked = c.fast;
-  address = 1;
+  sim::SimAdapter adapter;
+  LogCollector log;  // the engine's log lines would mix with the table
+  std::vector<std::uint8_t> buffer(c.profile->imageCapacity);
+  auto line = std::make_unique<Line>();
+  lineUseProfile(*line, *c.profile, buffer.data(), buffer.size());
+  line->adapter = &adapter;
+  line->op = &op;
+  line->log = &log;
+  std::snprintf(line->szFile, sizeof line->szFile, "%s", imagePath.c_str());
+  line->checked = c.fast;
+  line->address = 1;
 
-  // The engine's log lines would mix with the table.
-  std::fflush(stdout);
-  const int saved = dup(1);
-  const int devnull = open("/dev/null", O_WRONLY);
-  dup2(devnull, 1);
   const double cpu0 = cpuSeconds();
   const std::int64_t wall0 = realClock().nowMicros();
-  const int result = program();
+  const int result = program(*line);
   const std::int64_t wall1 = realClock().nowMicros();
   const double cpu1 = cpuSeconds();
-  std::fflush(stdout);
-  dup2(saved, 1);
-  close(saved);
-  close(devnull);
   row.ok = result == uploadDone;
 
   const unsigned pace = c.fast ? 11 : 50;
   std::vector<std::int64_t> t;
   std::int64_t closeAt = 0;
-  for (const sim::Record& r : sim::record()) {
+  for (const sim::Record& r : adapter.record()) {
     if (r.call == sim::Call::write) t.push_back(r.micros);
     if (r.call == sim::Call::close) closeAt = r.micros;
   }

@@ -1,14 +1,13 @@
-// Picks the adapter driver the options name and, for the simulated adapter,
-// sets up its listing and failures.
+// Makes the adapter the options name, with the options its driver declares,
+// and refuses a driver option given for another driver.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "cli/options.h"
-#include "engine/adapter_table.h"
+#include "engine/adapter.h"
 
-// The driver for --adapter (or the platform's default); null with `error`
-// when the name is unknown or unusable, or --sim-* options name another driver.
-const AdapterTable* chooseAdapter(const Options& options, std::string& error);
-
-bool isSimulated(const AdapterTable* table);
+// The adapter for --adapter (or the platform's default); null with `error`
+// when the name is unknown or unusable, or an option belongs to another driver.
+std::unique_ptr<Adapter> chooseAdapter(const Options& options, std::string& error);

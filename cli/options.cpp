@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "drivers/registry.h"
@@ -21,22 +22,9 @@ struct OptionRow {
   Apply apply;
 };
 
-// A whole decimal number from `low` to `high`; no sign, no spaces.
-bool parseNumber(const std::string& text, long low, long high, long& out) {
-  if (text.empty() || text.size() > 9) return false;
-  long n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    n = n * 10 + (c - '0');
-  }
-  if (n < low || n > high) return false;
-  out = n;
-  return true;
-}
-
 bool deviceAddress(const std::string& value, int& out, std::string& error, const char* option) {
   long n = 0;
-  if (!parseNumber(value, 1, 512, n)) {
+  if (!parseWholeNumber(value, 1, 512, n)) {
     error = std::string(option) + ": \"" + value + "\" is not an address from 1 to 512";
     return false;
   }
@@ -87,45 +75,9 @@ bool applySerial(Options& o, const std::string& v, std::string& e) {
   return notEmpty(v, e, "--serial");
 }
 
-bool applyCid(Options& o, const std::string& v, std::string& e) {
-  o.cid = v;
-  return notEmpty(v, e, "--cid");
-}
-
 bool applyCapture(Options& o, const std::string& v, std::string& e) {
   o.capture = v;
   return notEmpty(v, e, "--capture");
-}
-
-bool applySimDevice(Options& o, const std::string& v, std::string& e) {
-  o.simOptionGiven = true;
-  return deviceAddress(v, o.simDevice, e, "--sim-device");
-}
-
-bool applySimFail(Options& o, const std::string& v, std::string& e) {
-  o.simOptionGiven = true;
-  static const char kAfter[] = "write-after:";
-  if (v == "list") {
-    o.simFailure = SimFailure::list;
-  } else if (v == "open") {
-    o.simFailure = SimFailure::open;
-  } else if (v == "write") {
-    o.simFailure = SimFailure::write;
-    o.simWritesBeforeFailure = 0;
-  } else if (v.rfind(kAfter, 0) == 0 &&
-             parseNumber(v.substr(sizeof kAfter - 1), 0, 99'999'999, o.simWritesBeforeFailure)) {
-    o.simFailure = SimFailure::write;
-  } else {
-    e = "--sim-fail: \"" + v + "\" is not list, open, write or write-after:N";
-    return false;
-  }
-  return true;
-}
-
-bool applySimNone(Options& o, const std::string&, std::string&) {
-  o.simOptionGiven = true;
-  o.simNone = true;
-  return true;
 }
 
 bool applyOut(Options& o, const std::string& v, std::string& e) {
@@ -145,23 +97,41 @@ const OptionRow kOptions[] = {
     {"--adapter", "NAME", kUpload | kList, "adapter driver (see below)", applyAdapter},
     {"--serial", "S", kUpload, "open the adapter with serial number S, not the first listed",
      applySerial},
-    {"--cid", "UUID", kUpload, "sacn: the source's CID (default: made once, kept)", applyCid},
     {"--capture", "FILE.pcap", kUpload, "write every packet sent to a pcap capture (link type 147)",
      applyCapture},
     {"--quiet", nullptr, kAny, "no progress display and no closing text; errors still show",
      applyQuiet},
-    {"--sim-device", "N", kUpload, "sim: address of the virtual device (default: --address)",
-     applySimDevice},
-    {"--sim-fail", "WHAT", kUpload | kList,
-     "sim: fail list, open, write, or write-after:N (N writes pass)", applySimFail},
-    {"--sim-none", nullptr, kUpload | kList, "sim: no adapter attached", applySimNone},
     {"--out", "IMAGE", kDecode, "write the image the device received to IMAGE", applyOut},
     {"--expect", "FILE", kDecode, "compare the received image with FILE (exit 3 if it differs)",
      applyExpect},
 };
 
+// A driver's option, as a row of the table: it applies to uploads (and to
+// listings when the driver says so) and is kept for the driver as given.
+bool applyDriverOption(Options& o, const std::string& name, const DriverOption& opt,
+                       const std::string& value, std::string& error) {
+  if (opt.check != nullptr && !opt.check(value, error)) return false;
+  o.driverSettings.push_back({name, value});
+  return true;
+}
+
+// Every row: the command line's own, then each driver's.
+std::vector<OptionRow> allOptions() {
+  std::vector<OptionRow> rows(std::begin(kOptions), std::end(kOptions));
+  for (const DriverEntry* e = driverEntries(); e->prefix != nullptr; ++e)
+    for (const DriverOption* d = e->options; d->name != nullptr; ++d)
+      rows.push_back(
+          {d->name, d->valueName, kUpload | (d->listing ? kList : 0u), d->help, nullptr});
+  return rows;
+}
+
+const std::vector<OptionRow>& optionRows() {
+  static const std::vector<OptionRow> rows = allOptions();
+  return rows;
+}
+
 const OptionRow* findOption(const std::string& name) {
-  for (const OptionRow& opt : kOptions)
+  for (const OptionRow& opt : optionRows())
     if (name == opt.name) return &opt;
   return nullptr;
 }
@@ -247,7 +217,12 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
       return usage(name + " needs a value " + opt->valueName);
     }
     std::string error;
-    if (!opt->apply(o, value, error)) return usage(error);
+    const DriverOption* driverOption = nullptr;
+    const bool applied = opt->apply != nullptr
+                             ? opt->apply(o, value, error)
+                             : driverOfOption(name, &driverOption) != nullptr &&
+                                   applyDriverOption(o, name, *driverOption, value, error);
+    if (!applied) return usage(error);
   }
   if (help) return {ParseStatus::help, ""};
   if (version) return {ParseStatus::version, ""};
@@ -282,7 +257,7 @@ std::string helpText() {
       "  uploader-cli --help | --version\n"
       "\n"
       "Options (the commands each applies to in brackets):\n";
-  for (const OptionRow& opt : kOptions) {
+  for (const OptionRow& opt : optionRows()) {
     std::string left = std::string("  ") + opt.name;
     if (opt.valueName != nullptr) left += std::string(" ") + opt.valueName;
     if (left.size() < 24) left.resize(24, ' ');

@@ -3,9 +3,9 @@
 
 #include <string>
 
-enum class Command { none, upload, list, decode };
+#include "drivers/registry.h"
 
-enum class SimFailure { none, list, open, write };
+enum class Command { none, upload, list, decode };
 
 struct Options {
   Command command = Command::none;
@@ -16,15 +16,10 @@ struct Options {
   bool fast = false;
   std::string adapterName;  // empty: the platform's default adapter
   std::string serial;       // empty: the first adapter listed
-  std::string cid;          // sacn: the source's CID; empty: the one kept in the settings folder
   std::string capture;      // empty: no capture
   bool quiet = false;
 
-  int simDevice = 0;  // 0: the upload's address
-  SimFailure simFailure = SimFailure::none;
-  long simWritesBeforeFailure = 0;  // with SimFailure::write
-  bool simNone = false;
-  bool simOptionGiven = false;  // any --sim-* option
+  DriverSettings driverSettings;  // the options a driver declares, as given
 
   std::string out;     // decode: write the received image here
   std::string expect;  // decode: compare the received image with this file

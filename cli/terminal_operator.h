@@ -37,6 +37,7 @@ class OperatorClock final : public Clock {
   OperatorClock(Clock& inner, TerminalOperator& op) : inner_(inner), op_(op) {}
   void pause(unsigned ms) override { inner_.pause(ms); }
   std::int64_t nowMicros() override { return inner_.nowMicros(); }
+  void pauseUntil(std::int64_t deadline) override { inner_.pauseUntil(deadline); }
   void uploadBegins() override {
     inner_.uploadBegins();
     op_.lineOpens();

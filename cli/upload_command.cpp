@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "cli/adapter_choice.h"
 #include "cli/capture_tap.h"
@@ -15,8 +16,8 @@
 #include "device/verdict.h"
 #include "device/virtual_device.h"
 #include "drivers/sim.h"
+#include "engine/line.h"
 #include "engine/program.h"
-#include "engine/state.h"
 #include "profiles/profiles.h"
 
 namespace {
@@ -32,15 +33,11 @@ int exitFor(int result) {
   }
 }
 
-// Prints the device's report and returns whether it holds `path` intact.
-bool verifyDevice(const vdev::VirtualDevice& device, const std::string& path, bool quiet) {
-  std::vector<std::uint8_t> file;
-  std::string error;
-  if (!readFileBytes(path, file, error)) {
-    printError(stderr, ("cannot check the virtual device: " + error).c_str());
-    return false;
-  }
-  const vdev::Verdict verdict = vdev::compare(device, file);
+// Prints the device's report and returns whether it holds `image` intact:
+// the bytes the upload read and sent, not a second reading of the file.
+bool verifyDevice(const vdev::VirtualDevice& device, const std::vector<std::uint8_t>& image,
+                  bool quiet) {
+  const vdev::Verdict verdict = vdev::compare(device, image);
   if (!quiet || !verdict.match) {
     std::fputs(vdev::report(device, &verdict).c_str(), stdout);
     std::fflush(stdout);
@@ -62,47 +59,50 @@ int runUpload(const Options& o) {
     return exitUsage;
   }
   std::string error;
-  const AdapterTable* table = chooseAdapter(o, error);
-  if (table == nullptr) {
+  std::unique_ptr<Adapter> chosen = chooseAdapter(o, error);
+  if (chosen == nullptr) {
     printError(stderr, error.c_str());
     return exitUsage;
   }
 
+  // The simulated adapter carries a virtual device on its line.
   std::unique_ptr<vdev::VirtualDevice> device;
-  if (isSimulated(table)) {
-    const int at = o.simDevice != 0 ? o.simDevice : o.address;
+  if (auto* sim = dynamic_cast<sim::SimAdapter*>(chosen.get())) {
+    sim->settings().keepRecord = false;  // the record grows with every call; no use here
+    const int at = sim->settings().deviceAddress != 0 ? sim->settings().deviceAddress : o.address;
     device = std::make_unique<vdev::VirtualDevice>(static_cast<std::uint16_t>(at));
-    sim::setLineSink([d = device.get()](const std::uint8_t* bytes, std::size_t n, std::int64_t) {
+    sim->setLineSink([d = device.get()](const std::uint8_t* bytes, std::size_t n, std::int64_t) {
       d->receive(bytes, n);
     });
   }
 
   CaptureWriter capture;
+  std::unique_ptr<CaptureTap> tap;
   if (!o.capture.empty()) {
     if (!capture.open(o.capture, error)) {
       printError(stderr, error.c_str());
       return exitFileRefused;
     }
-    table = &captureTap(*table, capture);
+    tap = std::make_unique<CaptureTap>(*chosen, capture);
   }
 
-  selectProfile(*findProfile(o.profile.c_str()));
-  std::snprintf(szFile, sizeof szFile, "%s", o.file.c_str());
-  checked = o.fast;
-  address = static_cast<std::uint16_t>(o.address);
-  wantedSerial = o.serial.empty() ? nullptr : o.serial.c_str();
-  adapter = table;
+  const ReleaseProfile& profile = *findProfile(o.profile.c_str());
+  std::vector<std::uint8_t> imageBuffer(profile.imageCapacity);
+  auto line = std::make_unique<Line>();
+  lineUseProfile(*line, profile, imageBuffer.data(), imageBuffer.size());
+  std::snprintf(line->szFile, sizeof line->szFile, "%s", o.file.c_str());
+  line->checked = o.fast;
+  line->address = static_cast<std::uint16_t>(o.address);
+  line->wantedSerial = o.serial.empty() ? nullptr : o.serial.c_str();
+  line->adapter = tap != nullptr ? static_cast<Adapter*>(tap.get()) : chosen.get();
 
   TerminalOperator op(o.quiet, isTerminal(stderr));
   OperatorClock clock(realClock(), op);
-  uploadOperator = &op;
-  uploadClock = &clock;
+  line->op = &op;
+  line->clock = &clock;
   int result = uploadRefused;
-  std::thread worker([&result] { result = program(); });
+  std::thread worker([&result, &line] { result = program(*line); });
   worker.join();
-  uploadClock = &realClock();
-  uploadOperator = nullptr;
-  sim::setLineSink(nullptr);
   capture.close();
 
   int code = exitFor(result);
@@ -115,8 +115,9 @@ int runUpload(const Options& o) {
     if (code == exitDone) code = exitFileRefused;
   }
   // The device has something to say once the line carried (or tried to carry) frames.
-  if (device != nullptr && (result == uploadDone || sim::writeCount() > 0)) {
-    const bool intact = verifyDevice(*device, o.file, o.quiet);
+  if (device != nullptr && (result == uploadDone || line->sendsTried > 0)) {
+    const std::vector<std::uint8_t> image(line->fw_data, line->fw_data + line->fw_size);
+    const bool intact = verifyDevice(*device, image, o.quiet);
     if (code == exitDone && !intact) {
       std::fputs("error: the virtual device did not receive the image intact\n", stderr);
       code = exitNotIntact;

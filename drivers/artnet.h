@@ -7,9 +7,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "engine/adapter_table.h"
+#include "drivers/registry.h"
+#include "engine/adapter.h"
 
 namespace artnet {
 
@@ -19,11 +21,14 @@ struct Settings {
   unsigned pollWindowMs = 3000;    // how long a listing waits for replies at most
   unsigned settleMs = 200;         // after a named node answered, how long to wait for more
 };
-// The ports and waits in use; tests move them off the well-known port.
-Settings& settings();
 
-// The table for the text after "artnet:"; null with `error` filled in when
-// the text names no host or an impossible port address.
-const AdapterTable* make(const std::string& argument, std::string& error);
+// The adapter for the text after "artnet:", with the ports and waits of
+// `settings` (tests move them off the well-known port); null with `error`
+// filled in when the text names no host or an impossible port address.
+std::unique_ptr<Adapter> makeWith(const std::string& argument, const Settings& settings,
+                                  std::string& error);
+// The registry's maker: the well-known port and waits; no options.
+std::unique_ptr<Adapter> make(const std::string& argument, const DriverSettings& given,
+                              std::string& error);
 
 }  // namespace artnet

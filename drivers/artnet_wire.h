@@ -9,7 +9,6 @@
 
 namespace artnet {
 
-inline constexpr std::uint16_t kUdpPort = 6454;
 inline constexpr std::uint16_t kOpPoll = 0x2000;
 inline constexpr std::uint16_t kOpPollReply = 0x2100;
 inline constexpr std::uint16_t kOpNzs = 0x5100;

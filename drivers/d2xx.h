@@ -1,8 +1,14 @@
-// FTDI's own D2XX library, loaded when first used: FTD2XX.dll on Windows,
-// libftd2xx.so on Linux. A machine without it still runs the program; the
-// upload then reports the library missing.
+// FTDI's own D2XX library, loaded when an upload first needs it:
+// FTD2XX.dll on Windows, libftd2xx.so on Linux. A machine without it still
+// runs the program; the upload then reports the library missing.
 #pragma once
 
-#include "engine/adapter_table.h"
+#include <memory>
+#include <string>
 
-const AdapterTable& d2xxAdapter();
+#include "drivers/registry.h"
+#include "engine/adapter.h"
+
+// The registry's maker: "d2xx" takes no argument and no options.
+std::unique_ptr<Adapter> makeD2xx(const std::string& argument, const DriverSettings& given,
+                                  std::string& error);

@@ -9,5 +9,7 @@ namespace dynlib {
 void* open(const char* fileName, std::string& why);
 // Finds an exported symbol; null when missing.
 void* symbol(void* library, const char* name);
+// Gives the library back; the library stays loaded while others hold it.
+void close(void* library);
 
 }  // namespace dynlib

@@ -15,4 +15,6 @@ void* open(const char* fileName, std::string& why) {
 
 void* symbol(void* library, const char* name) { return dlsym(library, name); }
 
+void close(void* library) { dlclose(library); }
+
 }  // namespace dynlib

@@ -20,4 +20,6 @@ void* symbol(void* library, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
+void close(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+
 }  // namespace dynlib

@@ -9,7 +9,6 @@
 
 namespace e131 {
 
-inline constexpr std::uint16_t kUdpPort = 5568;
 inline constexpr std::uint16_t kMinUniverse = 1;
 inline constexpr std::uint16_t kMaxUniverse = 63999;
 // Root layer (38 bytes), framing layer (77) and the DMP layer's header (10).
@@ -18,7 +17,6 @@ inline constexpr std::size_t kMaxPropertyValues = 513;  // START code and 512 sl
 inline constexpr std::size_t kSourceNameSize = 64;
 
 // Framing layer options.
-inline constexpr std::uint8_t kPreviewData = 0x80;       // for visualisers, not for the line
 inline constexpr std::uint8_t kStreamTerminated = 0x40;  // the source stops sending this universe
 
 using Cid = std::array<std::uint8_t, 16>;

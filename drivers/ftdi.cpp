@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr FT_STATUS kInvalidParameter = 6;  // FT_INVALID_PARAMETER
-
 // One opened adapter; the FT_HANDLE points at it.
 struct Port {
   ftdi_context* ctx = nullptr;
@@ -31,18 +29,11 @@ struct Port {
   line_pace::Line line;
 };
 
-std::string why;
-
-// Notes a failed libftdi call; returns false so callers can chain.
-bool failed(const char* call, ftdi_context* ctx, const char* advice = nullptr) {
+// Notes a failed libftdi call in `why`; returns false so callers can chain.
+bool failed(std::string& why, const char* call, ftdi_context* ctx, const char* advice = nullptr) {
   why = std::string(call) + ": " + ftdi_get_error_string(ctx);
   if (advice != nullptr) why += advice;
   return false;
-}
-
-Port* portOf(FT_HANDLE handle) {
-  if (handle == nullptr) why = "the adapter is not open";
-  return static_cast<Port*>(handle);
 }
 
 // What the DMX512 line needs, asked of the adapter when it is opened, so
@@ -50,48 +41,22 @@ Port* portOf(FT_HANDLE handle) {
 // sent: 250 000 baud (libftdi refuses rates it cannot reach within a few
 // percent), 8 data bits, 2 stop bits, no parity, no break, no flow
 // control, RTS cleared, both buffers emptied.
-bool setUpLine(ftdi_context* ctx) {
-  if (ftdi_set_baudrate(ctx, 250000) < 0) return failed("ftdi_set_baudrate(250000)", ctx);
+bool setUpLine(ftdi_context* ctx, std::string& why) {
+  if (ftdi_set_baudrate(ctx, 250000) < 0) return failed(why, "ftdi_set_baudrate(250000)", ctx);
   if (ftdi_set_line_property2(ctx, BITS_8, STOP_BIT_2, NONE, BREAK_OFF) < 0)
-    return failed("ftdi_set_line_property2(8N2)", ctx);
-  if (ftdi_setflowctrl(ctx, SIO_DISABLE_FLOW_CTRL) < 0) return failed("ftdi_setflowctrl", ctx);
-  if (ftdi_setrts(ctx, 0) < 0) return failed("ftdi_setrts(0)", ctx);
-  if (ftdi_tcioflush(ctx) < 0) return failed("ftdi_tcioflush", ctx);
+    return failed(why, "ftdi_set_line_property2(8N2)", ctx);
+  if (ftdi_setflowctrl(ctx, SIO_DISABLE_FLOW_CTRL) < 0) return failed(why, "ftdi_setflowctrl", ctx);
+  if (ftdi_setrts(ctx, 0) < 0) return failed(why, "ftdi_setrts(0)", ctx);
+  if (ftdi_tcioflush(ctx) < 0) return failed(why, "ftdi_tcioflush", ctx);
   return true;
 }
 
-FT_STATUS FTAPI listDevices(void* pArg1, void* pArg2, FT_DWORD) {
-  char** slots = static_cast<char**>(pArg1);
-  ftdi_context* ctx = ftdi_new();
-  if (ctx == nullptr) {
-    why = "ftdi_new: libftdi could not start libusb (is USB available here?)";
-    return FT_OTHER_ERROR;
-  }
-  ftdi_device_list* devices = nullptr;
-  const int count = ftdi_usb_find_all(ctx, &devices, 0, 0);  // 0, 0: FTDI's default ids
-  if (count < 0) {
-    failed("ftdi_usb_find_all", ctx);
-    ftdi_free(ctx);
-    return FT_OTHER_ERROR;
-  }
-  int n = 0;
-  for (ftdi_device_list* d = devices; d != nullptr && slots[n] != nullptr; d = d->next, ++n) {
-    const std::string name = ftdi_usb::listName(ctx, d->dev);
-    std::strncpy(slots[n], name.c_str(), 63);
-    slots[n][63] = '\0';
-  }
-  *static_cast<std::int32_t*>(pArg2) = count;
-  ftdi_list_free(&devices);
-  ftdi_free(ctx);
-  return FT_OK;
-}
-
 // Finds the adapter named `wanted` and opens it into `ctx`.
-FT_STATUS openNamed(ftdi_context* ctx, const std::string& wanted) {
+FT_STATUS openNamed(ftdi_context* ctx, const std::string& wanted, std::string& why) {
   ftdi_device_list* devices = nullptr;
   const int count = ftdi_usb_find_all(ctx, &devices, 0, 0);
   if (count < 0) {
-    failed("ftdi_usb_find_all", ctx);
+    failed(why, "ftdi_usb_find_all", ctx);
     return FT_OTHER_ERROR;
   }
   libusb_device* found = nullptr;
@@ -119,10 +84,57 @@ FT_STATUS openNamed(ftdi_context* ctx, const std::string& wanted) {
   return status;
 }
 
-FT_STATUS FTAPI openEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle) {
+class FtdiAdapter final : public Adapter {
+ public:
+  FtdiAdapter() : Adapter("ftdi", "libftdi1") {}
+
+  FT_STATUS FT_ListDevices(void* pArg1, void* pArg2, FT_DWORD flags) override;
+  FT_STATUS FT_OpenEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle) override;
+  FT_STATUS FT_SetBaudRate(FT_HANDLE h, std::uint32_t baud) override;
+  FT_STATUS FT_SetDataCharacteristics(FT_HANDLE h, std::uint8_t bits, std::uint8_t stop,
+                                      std::uint8_t parity) override;
+  FT_BOOL FT_W32_EscapeCommFunction(FT_HANDLE h, FT_DWORD func) override;
+  FT_BOOL FT_W32_SetCommBreak(FT_HANDLE h) override;
+  FT_BOOL FT_W32_ClearCommBreak(FT_HANDLE h) override;
+  FT_STATUS FT_Write(FT_HANDLE h, void* buffer, FT_DWORD length, FT_DWORD* written) override;
+  FT_STATUS FT_Close(FT_HANDLE h) override;
+  const char* lastError() const override { return why.c_str(); }
+
+ private:
+  Port* portOf(FT_HANDLE handle) {
+    if (handle == nullptr) why = "the adapter is not open";
+    return static_cast<Port*>(handle);
+  }
+
+  std::string why;
+};
+
+FT_STATUS FtdiAdapter::FT_ListDevices(void* pArg1, void* pArg2, FT_DWORD) {
+  ftdi_context* ctx = ftdi_new();
+  if (ctx == nullptr) {
+    why = "ftdi_new: libftdi could not start libusb (is USB available here?)";
+    return FT_OTHER_ERROR;
+  }
+  ftdi_device_list* devices = nullptr;
+  const int count = ftdi_usb_find_all(ctx, &devices, 0, 0);  // 0, 0: FTDI's default ids
+  if (count < 0) {
+    failed(why, "ftdi_usb_find_all", ctx);
+    ftdi_free(ctx);
+    return FT_OTHER_ERROR;
+  }
+  std::size_t n = 0;
+  for (ftdi_device_list* d = devices; d != nullptr; d = d->next, ++n)
+    if (!putListed(pArg1, n, ftdi_usb::listName(ctx, d->dev))) break;
+  *static_cast<std::int32_t*>(pArg2) = count;
+  ftdi_list_free(&devices);
+  ftdi_free(ctx);
+  return FT_OK;
+}
+
+FT_STATUS FtdiAdapter::FT_OpenEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle) {
   if (flags != FT_OPEN_BY_SERIAL_NUMBER) {
     why = "adapters are opened by serial number only";
-    return kInvalidParameter;
+    return FT_INVALID_PARAMETER;
   }
   ftdi_context* ctx = ftdi_new();
   if (ctx == nullptr) {
@@ -131,12 +143,12 @@ FT_STATUS FTAPI openEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle) {
   }
   // The first port of a chip that has several.
   if (ftdi_set_interface(ctx, INTERFACE_A) < 0) {
-    failed("ftdi_set_interface", ctx);
+    failed(why, "ftdi_set_interface", ctx);
     ftdi_free(ctx);
     return FT_OTHER_ERROR;
   }
-  FT_STATUS status = openNamed(ctx, static_cast<const char*>(pArg1));
-  if (status == FT_OK && !setUpLine(ctx)) {
+  FT_STATUS status = openNamed(ctx, static_cast<const char*>(pArg1), why);
+  if (status == FT_OK && !setUpLine(ctx, why)) {
     why = "the adapter refused the DMX512 line settings: " + why;
     ftdi_usb_close(ctx);
     status = FT_IO_ERROR;
@@ -149,30 +161,30 @@ FT_STATUS FTAPI openEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle) {
   return FT_OK;
 }
 
-FT_STATUS FTAPI setBaudRate(FT_HANDLE h, std::uint32_t baud) {
+FT_STATUS FtdiAdapter::FT_SetBaudRate(FT_HANDLE h, std::uint32_t baud) {
   Port* p = portOf(h);
   if (p == nullptr) return FT_INVALID_HANDLE;
   if (ftdi_set_baudrate(p->ctx, static_cast<int>(baud)) < 0) {
-    failed("ftdi_set_baudrate", p->ctx);
+    failed(why, "ftdi_set_baudrate", p->ctx);
     return FT_IO_ERROR;
   }
   return FT_OK;
 }
 
-FT_STATUS FTAPI setDataCharacteristics(FT_HANDLE h, std::uint8_t bits, std::uint8_t stop,
-                                       std::uint8_t parity) {
+FT_STATUS FtdiAdapter::FT_SetDataCharacteristics(FT_HANDLE h, std::uint8_t bits, std::uint8_t stop,
+                                                 std::uint8_t parity) {
   Port* p = portOf(h);
   if (p == nullptr) return FT_INVALID_HANDLE;
   // D2XX and libftdi number stop bits (0, 1, 2) and parity (0..4) alike.
   if ((bits != 7 && bits != 8) || stop > 2 || parity > 4) {
     why = "unsupported data characteristics";
-    return kInvalidParameter;
+    return FT_INVALID_PARAMETER;
   }
   const auto b = static_cast<ftdi_bits_type>(bits);
   const auto s = static_cast<ftdi_stopbits_type>(stop);
   const auto par = static_cast<ftdi_parity_type>(parity);
   if (ftdi_set_line_property2(p->ctx, b, s, par, BREAK_OFF) < 0) {
-    failed("ftdi_set_line_property2", p->ctx);
+    failed(why, "ftdi_set_line_property2", p->ctx);
     return FT_IO_ERROR;
   }
   p->bits = b;
@@ -181,7 +193,7 @@ FT_STATUS FTAPI setDataCharacteristics(FT_HANDLE h, std::uint8_t bits, std::uint
   return FT_OK;
 }
 
-FT_BOOL FTAPI escapeCommFunction(FT_HANDLE h, FT_DWORD func) {
+FT_BOOL FtdiAdapter::FT_W32_EscapeCommFunction(FT_HANDLE h, FT_DWORD func) {
   constexpr FT_DWORD kSetRts = 3;
   Port* p = portOf(h);
   if (p == nullptr) return 0;
@@ -189,43 +201,43 @@ FT_BOOL FTAPI escapeCommFunction(FT_HANDLE h, FT_DWORD func) {
     why = "unsupported escape function " + std::to_string(func);
     return 0;
   }
-  if (ftdi_setrts(p->ctx, func == kSetRts ? 1 : 0) < 0) return failed("ftdi_setrts", p->ctx);
+  if (ftdi_setrts(p->ctx, func == kSetRts ? 1 : 0) < 0) return failed(why, "ftdi_setrts", p->ctx);
   return 1;
 }
 
 // The break and the data bits are one request to the chip, so the break
 // calls repeat the line's data characteristics.
-FT_BOOL FTAPI setBreak(FT_HANDLE h) {
+FT_BOOL FtdiAdapter::FT_W32_SetCommBreak(FT_HANDLE h) {
   Port* p = portOf(h);
   if (p == nullptr) return 0;
-  line_pace::waitIdle(p->line);
+  line_pace::waitIdle(p->line, clock());
   if (ftdi_set_line_property2(p->ctx, p->bits, p->stop, p->parity, BREAK_ON) < 0)
-    return failed("ftdi_set_line_property2(BREAK_ON)", p->ctx);
-  line_pace::breakOn(p->line);
+    return failed(why, "ftdi_set_line_property2(BREAK_ON)", p->ctx);
+  line_pace::breakOn(p->line, clock());
   return 1;
 }
 
-FT_BOOL FTAPI clearBreak(FT_HANDLE h) {
+FT_BOOL FtdiAdapter::FT_W32_ClearCommBreak(FT_HANDLE h) {
   Port* p = portOf(h);
   if (p == nullptr) return 0;
-  line_pace::waitBreakLength(p->line);
+  line_pace::waitBreakLength(p->line, clock());
   if (ftdi_set_line_property2(p->ctx, p->bits, p->stop, p->parity, BREAK_OFF) < 0)
-    return failed("ftdi_set_line_property2(BREAK_OFF)", p->ctx);
+    return failed(why, "ftdi_set_line_property2(BREAK_OFF)", p->ctx);
   return 1;
 }
 
-FT_STATUS FTAPI write(FT_HANDLE h, void* buffer, FT_DWORD length, FT_DWORD* written) {
+FT_STATUS FtdiAdapter::FT_Write(FT_HANDLE h, void* buffer, FT_DWORD length, FT_DWORD* written) {
   *written = 0;
   Port* p = portOf(h);
   if (p == nullptr) return FT_INVALID_HANDLE;
   const int sent =
       ftdi_write_data(p->ctx, static_cast<const unsigned char*>(buffer), static_cast<int>(length));
   if (sent < 0) {
-    failed("ftdi_write_data", p->ctx, " (was the adapter unplugged?)");
+    failed(why, "ftdi_write_data", p->ctx, " (was the adapter unplugged?)");
     return FT_IO_ERROR;
   }
   *written = static_cast<FT_DWORD>(sent);
-  line_pace::wrote(p->line, static_cast<std::size_t>(sent));
+  line_pace::wrote(p->line, static_cast<std::size_t>(sent), clock());
   if (*written != length) {
     why = "ftdi_write_data: wrote " + std::to_string(sent) + " of " + std::to_string(length) +
           " bytes";
@@ -235,33 +247,25 @@ FT_STATUS FTAPI write(FT_HANDLE h, void* buffer, FT_DWORD length, FT_DWORD* writ
 }
 
 // Closing releases the interface, and with it libusb attaches ftdi_sio again.
-FT_STATUS FTAPI close(FT_HANDLE h) {
+FT_STATUS FtdiAdapter::FT_Close(FT_HANDLE h) {
   Port* p = portOf(h);
   if (p == nullptr) return FT_INVALID_HANDLE;
-  line_pace::waitIdle(p->line);
+  line_pace::waitIdle(p->line, clock());
   const int result = ftdi_usb_close(p->ctx);
-  if (result < 0) failed("ftdi_usb_close", p->ctx);
+  if (result < 0) failed(why, "ftdi_usb_close", p->ctx);
   ftdi_free(p->ctx);
   delete p;
   return result < 0 ? FT_IO_ERROR : FT_OK;
 }
 
-const char* lastError() { return why.c_str(); }
-
-const AdapterTable table = {"ftdi",
-                            "libftdi1",
-                            nullptr,
-                            listDevices,
-                            openEx,
-                            setBaudRate,
-                            setDataCharacteristics,
-                            escapeCommFunction,
-                            setBreak,
-                            clearBreak,
-                            write,
-                            close,
-                            lastError};
-
 }  // namespace
 
-const AdapterTable& ftdiAdapter() { return table; }
+std::unique_ptr<Adapter> makeFtdi(const std::string& argument, const DriverSettings&,
+                                  std::string& error) {
+  if (!argument.empty()) {
+    error = "ftdi takes no argument (name an adapter with --serial): ftdi, not \"ftdi:" + argument +
+            "\"";
+    return nullptr;
+  }
+  return std::make_unique<FtdiAdapter>();
+}

@@ -3,6 +3,12 @@
 // while it is held and given back when it is closed.
 #pragma once
 
-#include "engine/adapter_table.h"
+#include <memory>
+#include <string>
 
-const AdapterTable& ftdiAdapter();
+#include "drivers/registry.h"
+#include "engine/adapter.h"
+
+// The registry's maker: "ftdi" takes no argument and no options.
+std::unique_ptr<Adapter> makeFtdi(const std::string& argument, const DriverSettings& given,
+                                  std::string& error);

@@ -1,23 +1,17 @@
 #include "drivers/line_pace.h"
 
-#include <thread>
-
 namespace line_pace {
 
-void wrote(Line& line, std::size_t bytes) {
-  line.idleAt = Clock::now() + kByteTime * static_cast<long>(bytes) + kSettle;
+void wrote(Line& line, std::size_t bytes, Clock& clock) {
+  line.idleAt = clock.nowMicros() + kByteMicros * static_cast<std::int64_t>(bytes) + kSettleMicros;
 }
 
-// sleep_until on the steady clock never returns before the deadline.
-void waitIdle(const Line& line) {
-  if (Clock::now() < line.idleAt) std::this_thread::sleep_until(line.idleAt);
-}
+void waitIdle(const Line& line, Clock& clock) { clock.pauseUntil(line.idleAt); }
 
-void breakOn(Line& line) { line.breakSince = Clock::now(); }
+void breakOn(Line& line, Clock& clock) { line.breakSince = clock.nowMicros(); }
 
-void waitBreakLength(const Line& line) {
-  const Clock::time_point end = line.breakSince + kMinBreak;
-  if (Clock::now() < end) std::this_thread::sleep_until(end);
+void waitBreakLength(const Line& line, Clock& clock) {
+  clock.pauseUntil(line.breakSince + kMinBreakMicros);
 }
 
 }  // namespace line_pace

@@ -110,13 +110,6 @@ bool bindAny(Socket s, std::uint16_t port) {
   return ok(::bind(native(s), reinterpret_cast<const sockaddr*>(&a), sizeof a));
 }
 
-std::uint16_t localPort(Socket s) {
-  sockaddr_in a{};
-  int size = sizeof a;
-  if (getsockname(native(s), reinterpret_cast<sockaddr*>(&a), &size) != 0) return 0;
-  return ntohs(a.sin_port);
-}
-
 bool allowBroadcast(Socket s, bool allow) {
   const BOOL value = allow ? TRUE : FALSE;
   return ok(setsockopt(native(s), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&value),

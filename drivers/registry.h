@@ -1,23 +1,57 @@
-// The driver registry: maps an adapter name given by a person ("sim",
-// "d2xx", "ftdi", "tty:/dev/ttyUSB0", ...) to a driver's adapter table.
+// The driver registry: turns an adapter argument given by a person ("sim",
+// "d2xx", "ftdi", "tty:/dev/ttyUSB0", "artnet:10.0.0.5:1", ...) into an
+// adapter object of its own, and tells which options each driver takes.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
-#include "engine/adapter_table.h"
+#include "engine/adapter.h"
+
+// An option a driver takes on the command line ("--sim-fail WHAT").
+struct DriverOption {
+  const char* name;       // "--sim-fail"
+  const char* valueName;  // "WHAT"; null for a flag
+  const char* help;       // one line for help texts
+  bool listing;           // also matters to listing the adapters, not only to an upload
+  // Checks a value before anything runs; false with `error` (naming the
+  // option) when it is unusable. Null: any value will do.
+  bool (*check)(const std::string& value, std::string& error);
+};
+
+// An option as given: its name, and its value ("" for a flag).
+struct DriverSetting {
+  std::string name;
+  std::string value;
+};
+using DriverSettings = std::vector<DriverSetting>;
 
 struct DriverEntry {
-  const char* prefix;   // "sim", or "tty" for "tty:PATH"
-  const char* usage;    // how it is written, for help texts: "tty:PATH"
-  const char* summary;  // one line for help texts
-  // Builds the table for the text after "prefix:" (empty when none);
-  // null with `error` filled in when the argument is unusable.
-  const AdapterTable* (*make)(const std::string& argument, std::string& error);
+  const char* prefix;           // "sim", or "tty" for "tty:PATH"
+  const char* usage;            // how it is written, for help texts: "tty:PATH"
+  const char* summary;          // one line for help texts
+  const DriverOption* options;  // ending with an option whose name is null
+  // Builds the adapter for the text after "prefix:" (empty when none) and
+  // the driver's own settings; null with `error` filled in when either is
+  // unusable.
+  std::unique_ptr<Adapter> (*make)(const std::string& argument, const DriverSettings& settings,
+                                   std::string& error);
 };
 
 // All drivers built into this program, ending with an entry whose prefix is null.
 const DriverEntry* driverEntries();
-// The adapter named by `name`; null with `error` filled in when there is none.
-const AdapterTable* findAdapter(const std::string& name, std::string& error);
+// The driver an adapter argument names by its prefix; null when none does.
+const DriverEntry* findDriver(const std::string& argument);
+// The driver that declares option `name` (with the option); null when none does.
+const DriverEntry* driverOfOption(const std::string& name, const DriverOption** option = nullptr);
+// The adapter an argument names; null with `error` filled in when there is none.
+std::unique_ptr<Adapter> makeAdapter(const std::string& argument, const DriverSettings& settings,
+                                     std::string& error);
 // The driver used when none is named.
 const char* defaultAdapterName();
+// A whole decimal number from `low` to `high` (no sign, no spaces), for
+// option values; false when `text` is anything else.
+bool parseWholeNumber(const std::string& text, long low, long high, long& out);
+// The value of `name` among `settings`; null when it was not given.
+const std::string* settingValue(const DriverSettings& settings, const char* name);

@@ -9,24 +9,31 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "engine/adapter_table.h"
-
-// Uses the CID written in `text` ("xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx")
-// instead of the one kept in the user's settings folder; an empty text goes
-// back to the kept one. False with `error` filled in when `text` is no CID.
-bool sacnSetCid(const std::string& text, std::string& error);
+#include "drivers/registry.h"
+#include "engine/adapter.h"
 
 namespace sacn {
 
 struct Settings {
   std::uint16_t port = 5568;  // where receivers listen; tests move it
+  // The source's CID as text ("xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx");
+  // empty: the one kept in the user's settings folder.
+  std::string cid;
 };
-Settings& settings();
 
-// The table for the text after "sacn:"; null with `error` filled in when the
-// universe is not 1 to 63999 or the host is missing after "@".
-const AdapterTable* make(const std::string& argument, std::string& error);
+// --cid.
+extern const DriverOption kOptions[];
+
+// The adapter for the text after "sacn:" with `settings`; null with `error`
+// filled in when the universe is not 1 to 63999, the host is missing after
+// "@", or the CID given is no CID.
+std::unique_ptr<Adapter> makeWith(const std::string& argument, const Settings& settings,
+                                  std::string& error);
+// The registry's maker: port 5568, and the CID --cid gives.
+std::unique_ptr<Adapter> make(const std::string& argument, const DriverSettings& given,
+                              std::string& error);
 
 }  // namespace sacn

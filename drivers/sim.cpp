@@ -1,152 +1,164 @@
 #include "drivers/sim.h"
 
-#include <chrono>
-#include <cstring>
-
 namespace sim {
-namespace {
 
-Settings current;
-std::vector<Record> calls;
-std::size_t writes = 0;
-std::function<std::int64_t()> timeSource;
-std::function<void(const std::uint8_t*, std::size_t, std::int64_t)> lineSink;
-int openCount = 0;
-char handleToken;  // the one handle this adapter hands out
-std::string why;
+SimAdapter::SimAdapter(Settings settings)
+    : Adapter("sim", "the simulated adapter"), settings_(std::move(settings)) {}
 
-std::int64_t now() {
-  if (timeSource) return timeSource();
-  using namespace std::chrono;
-  return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-FT_STATUS note(Call call, FT_STATUS status, std::uint32_t a = 0, std::uint32_t b = 0,
-               std::uint32_t c = 0) {
-  if (current.keepRecord) calls.push_back(Record{call, now(), {a, b, c}, {}, {}, status});
+FT_STATUS SimAdapter::note(Call call, FT_STATUS status, std::uint32_t a, std::uint32_t b,
+                           std::uint32_t c) {
+  if (settings_.keepRecord)
+    calls_.push_back(Record{call, clock().nowMicros(), {a, b, c}, {}, {}, status});
   return status;
 }
 
-bool validHandle(FT_HANDLE h) { return h == &handleToken && openCount > 0; }
+bool SimAdapter::load() {
+  if (!settings_.failLoad) return true;
+  why_ = "loading refused (simulated failure)";
+  return false;
+}
 
-FT_STATUS FTAPI listDevices(void* pArg1, void* pArg2, FT_DWORD flags) {
-  if (current.failList) {
-    why = "listing refused (simulated failure)";
+FT_STATUS SimAdapter::FT_ListDevices(void* pArg1, void* pArg2, FT_DWORD flags) {
+  if (settings_.failList) {
+    why_ = "listing refused (simulated failure)";
     return note(Call::list, FT_OTHER_ERROR, flags);
   }
-  char** slots = static_cast<char**>(pArg1);
-  std::int32_t n = 0;
-  for (const std::string& serial : current.serials) {
-    if (slots[n] == nullptr) break;
-    std::strncpy(slots[n], serial.c_str(), 63);
-    slots[n][63] = '\0';
-    ++n;
-  }
-  *static_cast<std::int32_t*>(pArg2) = static_cast<std::int32_t>(current.serials.size());
+  for (std::size_t i = 0; i < settings_.serials.size(); ++i)
+    if (!putListed(pArg1, i, settings_.serials[i])) break;
+  *static_cast<std::int32_t*>(pArg2) = static_cast<std::int32_t>(settings_.serials.size());
   return note(Call::list, FT_OK, flags);
 }
 
-FT_STATUS FTAPI openEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle) {
+FT_STATUS SimAdapter::FT_OpenEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle) {
   const char* serial = static_cast<const char*>(pArg1);
   FT_STATUS status = FT_OK;
-  if (current.failOpen) {
-    why = "opening refused (simulated failure)";
+  if (settings_.failOpen) {
+    why_ = "opening refused (simulated failure)";
     status = FT_DEVICE_NOT_OPENED;
   } else {
     status = FT_DEVICE_NOT_FOUND;
-    why = std::string("no simulated adapter has serial \"") + serial + "\"";
-    for (const std::string& s : current.serials)
+    why_ = std::string("no simulated adapter has serial \"") + serial + "\"";
+    for (const std::string& s : settings_.serials)
       if (s == serial) status = FT_OK;
   }
   if (status == FT_OK) {
-    ++openCount;
-    *handle = &handleToken;
+    ++openCount_;
+    *handle = &handleToken_;
   }
-  if (current.keepRecord)
-    calls.push_back(Record{Call::open, now(), {flags, 0, 0}, serial, {}, status});
+  if (settings_.keepRecord)
+    calls_.push_back(Record{Call::open, clock().nowMicros(), {flags, 0, 0}, serial, {}, status});
   return status;
 }
 
-FT_STATUS FTAPI setBaudRate(FT_HANDLE h, std::uint32_t baud) {
+FT_STATUS SimAdapter::FT_SetBaudRate(FT_HANDLE h, std::uint32_t baud) {
   return note(Call::setBaudRate, validHandle(h) ? FT_OK : FT_INVALID_HANDLE, baud);
 }
 
-FT_STATUS FTAPI setDataCharacteristics(FT_HANDLE h, std::uint8_t bits, std::uint8_t stop,
-                                       std::uint8_t parity) {
+FT_STATUS SimAdapter::FT_SetDataCharacteristics(FT_HANDLE h, std::uint8_t bits, std::uint8_t stop,
+                                                std::uint8_t parity) {
   return note(Call::setDataCharacteristics, validHandle(h) ? FT_OK : FT_INVALID_HANDLE, bits, stop,
               parity);
 }
 
-FT_BOOL FTAPI escapeCommFunction(FT_HANDLE h, FT_DWORD func) {
+FT_BOOL SimAdapter::FT_W32_EscapeCommFunction(FT_HANDLE h, FT_DWORD func) {
   return static_cast<FT_BOOL>(note(Call::escapeCommFunction, validHandle(h) ? 1 : 0, func));
 }
 
-FT_BOOL FTAPI setBreak(FT_HANDLE h) {
+FT_BOOL SimAdapter::FT_W32_SetCommBreak(FT_HANDLE h) {
   return static_cast<FT_BOOL>(note(Call::setBreak, validHandle(h) ? 1 : 0));
 }
 
-FT_BOOL FTAPI clearBreak(FT_HANDLE h) {
+FT_BOOL SimAdapter::FT_W32_ClearCommBreak(FT_HANDLE h) {
   return static_cast<FT_BOOL>(note(Call::clearBreak, validHandle(h) ? 1 : 0));
 }
 
-FT_STATUS FTAPI write(FT_HANDLE h, void* buffer, FT_DWORD length, FT_DWORD* written) {
-  ++writes;
+FT_STATUS SimAdapter::FT_Write(FT_HANDLE h, void* buffer, FT_DWORD length, FT_DWORD* written) {
+  ++writes_;
   FT_STATUS status = validHandle(h) ? FT_OK : FT_INVALID_HANDLE;
-  if (status == FT_OK && current.failWritesFrom > 0 &&
-      writes >= static_cast<std::size_t>(current.failWritesFrom)) {
-    why = "write refused (simulated failure)";
+  if (status == FT_OK && settings_.failWritesFrom > 0 &&
+      writes_ >= static_cast<std::size_t>(settings_.failWritesFrom)) {
+    why_ = "write refused (simulated failure)";
     status = FT_IO_ERROR;
   }
   const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-  const std::int64_t t = now();
+  const std::int64_t t = clock().nowMicros();
   *written = status == FT_OK ? length : 0;
-  if (current.keepRecord)
-    calls.push_back(Record{Call::write, t, {length, 0, 0}, {}, {bytes, bytes + length}, status});
-  if (status == FT_OK && lineSink) lineSink(bytes, length, t);
+  if (settings_.keepRecord)
+    calls_.push_back(Record{Call::write, t, {length, 0, 0}, {}, {bytes, bytes + length}, status});
+  if (status == FT_OK && lineSink_) lineSink_(bytes, length, t);
   return status;
 }
 
-FT_STATUS FTAPI close(FT_HANDLE h) {
+FT_STATUS SimAdapter::FT_Close(FT_HANDLE h) {
   const bool valid = validHandle(h);
-  if (valid) --openCount;
+  if (valid) --openCount_;
   return note(Call::close, valid ? FT_OK : FT_INVALID_HANDLE);
 }
 
-const char* lastError() { return why.c_str(); }
+namespace {
 
-const AdapterTable table = {"sim",
-                            "the simulated adapter",
-                            nullptr,
-                            listDevices,
-                            openEx,
-                            setBaudRate,
-                            setDataCharacteristics,
-                            escapeCommFunction,
-                            setBreak,
-                            clearBreak,
-                            write,
-                            close,
-                            lastError};
+bool applyFailure(const std::string& v, Settings& s, std::string& error) {
+  static const char kAfter[] = "write-after:";
+  long passing = 0;
+  if (v == "list") {
+    s.failList = true;
+  } else if (v == "open") {
+    s.failOpen = true;
+  } else if (v == "write") {
+    s.failWritesFrom = 1;
+  } else if (v.rfind(kAfter, 0) == 0 &&
+             parseWholeNumber(v.substr(sizeof kAfter - 1), 0, 99'999'999, passing)) {
+    s.failWritesFrom = passing + 1;
+  } else {
+    error = "--sim-fail: \"" + v + "\" is not list, open, write or write-after:N";
+    return false;
+  }
+  return true;
+}
+
+bool checkDevice(const std::string& value, std::string& error) {
+  long n = 0;
+  if (parseWholeNumber(value, 1, 512, n)) return true;
+  error = "--sim-device: \"" + value + "\" is not an address from 1 to 512";
+  return false;
+}
+
+bool checkFailure(const std::string& value, std::string& error) {
+  Settings scratch;
+  return applyFailure(value, scratch, error);
+}
 
 }  // namespace
 
-Settings& settings() { return current; }
+const DriverOption kOptions[] = {
+    {"--sim-device", "N", "sim: address of the virtual device (default: --address)", false,
+     checkDevice},
+    {"--sim-fail", "WHAT", "sim: fail list, open, write, or write-after:N (N writes pass)", true,
+     checkFailure},
+    {"--sim-none", nullptr, "sim: no adapter attached", true, nullptr},
+    {nullptr, nullptr, nullptr, false, nullptr},
+};
 
-void reset() {
-  current = Settings{};
-  calls.clear();
-  calls.shrink_to_fit();
-  writes = 0;
-  openCount = 0;
-  why.clear();
+std::unique_ptr<Adapter> make(const std::string& argument, const DriverSettings& given,
+                              std::string& error) {
+  if (!argument.empty()) {
+    error = "the simulated adapter takes no argument: sim, not \"sim:" + argument + "\"";
+    return nullptr;
+  }
+  Settings s;
+  for (const DriverSetting& option : given) {
+    if (option.name == "--sim-device") {
+      long n = 0;
+      if (!checkDevice(option.value, error)) return nullptr;
+      parseWholeNumber(option.value, 1, 512, n);
+      s.deviceAddress = static_cast<int>(n);
+    } else if (option.name == "--sim-fail") {
+      if (!applyFailure(option.value, s, error)) return nullptr;
+    } else if (option.name == "--sim-none") {
+      s.serials.clear();
+    }
+  }
+  return std::make_unique<SimAdapter>(std::move(s));
 }
-
-const std::vector<Record>& record() { return calls; }
-std::size_t writeCount() { return writes; }
-void setTimeSource(std::function<std::int64_t()> nowMicros) { timeSource = std::move(nowMicros); }
-void setLineSink(std::function<void(const std::uint8_t*, std::size_t, std::int64_t)> sink) {
-  lineSink = std::move(sink);
-}
-const AdapterTable& adapter() { return table; }
 
 }  // namespace sim

@@ -4,14 +4,12 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 
 #include "drivers/line_pace.h"
-#include "drivers/tty_line.h"
 
 // How a break never cuts the previous frame short: write() returns once the
 // bytes are in the kernel's buffer, and the 76 bytes then need about 3.3 ms
@@ -23,24 +21,15 @@
 
 namespace {
 
-constexpr FT_STATUS kInvalidParameter = 6;  // FT_INVALID_PARAMETER
 constexpr FT_DWORD kSetRts = 3;
-
-std::string portPath;
-std::string why;
 
 struct Port {
   int fd;
   line_pace::Line line;
 };
 
-Port* portOf(FT_HANDLE handle) {
-  if (handle == nullptr) why = "the port is not open";
-  return static_cast<Port*>(handle);
-}
-
-// Why the port could not be opened, with what to do about it.
-std::string openFailure(int error) {
+// Why the port at `portPath` could not be opened, with what to do about it.
+std::string openFailure(const std::string& portPath, int error) {
   const std::string what = "cannot open " + portPath + ": " + std::strerror(error);
   switch (error) {
     case EACCES:
@@ -60,156 +49,154 @@ std::string openFailure(int error) {
   }
 }
 
-FT_STATUS FTAPI listDevices(void* pArg1, void* pArg2, FT_DWORD) {
-  char** slots = static_cast<char**>(pArg1);
-  if (slots[0] != nullptr) {
-    std::strncpy(slots[0], portPath.c_str(), 63);
-    slots[0][63] = '\0';
+class TtyAdapter final : public Adapter {
+ public:
+  TtyAdapter(std::string path, TtySystem& system)
+      : Adapter("tty", "the serial port"), portPath_(std::move(path)), sys_(system) {}
+
+  FT_STATUS FT_ListDevices(void* pArg1, void* pArg2, FT_DWORD) override {
+    putListed(pArg1, 0, portPath_);
+    *static_cast<std::int32_t*>(pArg2) = 1;
+    return FT_OK;
   }
-  *static_cast<std::int32_t*>(pArg2) = 1;
-  return FT_OK;
-}
 
-// Opens and prepares the port; -1 with `why` set when it cannot.
-int openPort() {
-  const int fd = ::open(portPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    why = openFailure(errno);
-    return -1;
+  FT_STATUS FT_OpenEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle) override {
+    if (flags != FT_OPEN_BY_SERIAL_NUMBER) {
+      why_ = "ports are opened by path only";
+      return FT_INVALID_PARAMETER;
+    }
+    if (portPath_ != static_cast<const char*>(pArg1)) {
+      why_ = "this adapter is the port " + portPath_ + " only";
+      return FT_DEVICE_NOT_FOUND;
+    }
+    const int fd = openPort();
+    if (fd < 0) return FT_DEVICE_NOT_OPENED;
+    *handle = new Port{fd, {}};
+    return FT_OK;
   }
-  // Exclusive use: no second opening of the port, and no cooperating
-  // program that takes the lock while we hold it.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    why = errno == EWOULDBLOCK ? openFailure(EBUSY) : openFailure(errno);
-  } else if (!tty_line::setDmx(fd, why)) {
-    why = portPath + ": " + why;
-  } else {
-    ioctl(fd, TIOCEXCL);
-    // Writes block from here on; O_NONBLOCK was only for an opening that
-    // must not wait for a carrier.
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    // Ports without modem lines (a pseudo-terminal) refuse this; the
-    // line set-up clears RTS again and reports it there.
-    const int rts = TIOCM_RTS;
-    ioctl(fd, TIOCMBIC, &rts);
-    tcflush(fd, TCIOFLUSH);
-    return fd;
+
+  FT_STATUS FT_SetBaudRate(FT_HANDLE h, std::uint32_t baud) override {
+    Port* p = portOf(h);
+    if (p == nullptr) return FT_INVALID_HANDLE;
+    return sys_.setSpeed(p->fd, baud, why_) ? FT_OK : FT_IO_ERROR;
   }
-  ::close(fd);
-  return -1;
-}
 
-FT_STATUS FTAPI openEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle) {
-  if (flags != FT_OPEN_BY_SERIAL_NUMBER) {
-    why = "ports are opened by path only";
-    return kInvalidParameter;
+  FT_STATUS FT_SetDataCharacteristics(FT_HANDLE h, std::uint8_t bits, std::uint8_t stop,
+                                      std::uint8_t parity) override {
+    Port* p = portOf(h);
+    if (p == nullptr) return FT_INVALID_HANDLE;
+    return sys_.setFraming(p->fd, bits, stop, parity, why_) ? FT_OK : FT_INVALID_PARAMETER;
   }
-  if (portPath != static_cast<const char*>(pArg1)) {
-    why = "this adapter is the port " + portPath + " only";
-    return FT_DEVICE_NOT_FOUND;
+
+  FT_BOOL FT_W32_EscapeCommFunction(FT_HANDLE h, FT_DWORD func) override {
+    Port* p = portOf(h);
+    if (p == nullptr) return 0;
+    if (func != FT_CLRRTS && func != kSetRts) {
+      why_ = "unsupported escape function " + std::to_string(func);
+      return 0;
+    }
+    int rts = TIOCM_RTS;
+    if (sys_.ioctl(p->fd, func == kSetRts ? TIOCMBIS : TIOCMBIC, &rts) != 0) return failed("RTS");
+    return 1;
   }
-  const int fd = openPort();
-  if (fd < 0) return FT_DEVICE_NOT_OPENED;
-  *handle = new Port{fd, {}};
-  return FT_OK;
-}
 
-FT_STATUS FTAPI setBaudRate(FT_HANDLE h, std::uint32_t baud) {
-  Port* p = portOf(h);
-  if (p == nullptr) return FT_INVALID_HANDLE;
-  return tty_line::setSpeed(p->fd, baud, why) ? FT_OK : FT_IO_ERROR;
-}
+  FT_BOOL FT_W32_SetCommBreak(FT_HANDLE h) override {
+    Port* p = portOf(h);
+    if (p == nullptr) return 0;
+    while (sys_.tcdrain(p->fd) != 0)
+      if (errno != EINTR) return failed("tcdrain");
+    if (sys_.ioctl(p->fd, TIOCSBRK, nullptr) != 0) return failed("TIOCSBRK");
+    line_pace::breakOn(p->line, clock());
+    return 1;
+  }
 
-FT_STATUS FTAPI setDataCharacteristics(FT_HANDLE h, std::uint8_t bits, std::uint8_t stop,
-                                       std::uint8_t parity) {
-  Port* p = portOf(h);
-  if (p == nullptr) return FT_INVALID_HANDLE;
-  return tty_line::setFraming(p->fd, bits, stop, parity, why) ? FT_OK : kInvalidParameter;
-}
+  FT_BOOL FT_W32_ClearCommBreak(FT_HANDLE h) override {
+    Port* p = portOf(h);
+    if (p == nullptr) return 0;
+    line_pace::waitBreakLength(p->line, clock());
+    if (sys_.ioctl(p->fd, TIOCCBRK, nullptr) != 0) return failed("TIOCCBRK");
+    return 1;
+  }
 
-// Notes a failed system call; returns 0, the Win32 FALSE.
-FT_BOOL failed(const char* call) {
-  why = std::string(call) + " on " + portPath + ": " + std::strerror(errno);
-  return 0;
-}
+  FT_STATUS FT_Write(FT_HANDLE h, void* buffer, FT_DWORD length, FT_DWORD* written) override {
+    *written = 0;
+    Port* p = portOf(h);
+    if (p == nullptr) return FT_INVALID_HANDLE;
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    while (*written < length) {
+      const ssize_t n = sys_.write(p->fd, bytes + *written, length - *written);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        failed("write");
+        why_ += " (was the adapter unplugged?)";
+        return FT_IO_ERROR;
+      }
+      *written += static_cast<FT_DWORD>(n);
+    }
+    return FT_OK;
+  }
 
-FT_BOOL FTAPI escapeCommFunction(FT_HANDLE h, FT_DWORD func) {
-  Port* p = portOf(h);
-  if (p == nullptr) return 0;
-  if (func != FT_CLRRTS && func != kSetRts) {
-    why = "unsupported escape function " + std::to_string(func);
+  // close() lets the kernel drain what is still queued; the lock goes with it.
+  FT_STATUS FT_Close(FT_HANDLE h) override {
+    Port* p = portOf(h);
+    if (p == nullptr) return FT_INVALID_HANDLE;
+    const int result = sys_.close(p->fd);
+    if (result != 0) failed("close");
+    delete p;
+    return result == 0 ? FT_OK : FT_IO_ERROR;
+  }
+
+  const char* lastError() const override { return why_.c_str(); }
+
+ private:
+  Port* portOf(FT_HANDLE handle) {
+    if (handle == nullptr) why_ = "the port is not open";
+    return static_cast<Port*>(handle);
+  }
+
+  // Notes a failed system call; returns 0, the Win32 FALSE.
+  FT_BOOL failed(const char* call) {
+    why_ = std::string(call) + " on " + portPath_ + ": " + std::strerror(errno);
     return 0;
   }
-  const int rts = TIOCM_RTS;
-  if (ioctl(p->fd, func == kSetRts ? TIOCMBIS : TIOCMBIC, &rts) != 0) return failed("RTS");
-  return 1;
-}
 
-FT_BOOL FTAPI setBreak(FT_HANDLE h) {
-  Port* p = portOf(h);
-  if (p == nullptr) return 0;
-  while (tcdrain(p->fd) != 0)
-    if (errno != EINTR) return failed("tcdrain");
-  if (ioctl(p->fd, TIOCSBRK) != 0) return failed("TIOCSBRK");
-  line_pace::breakOn(p->line);
-  return 1;
-}
-
-FT_BOOL FTAPI clearBreak(FT_HANDLE h) {
-  Port* p = portOf(h);
-  if (p == nullptr) return 0;
-  line_pace::waitBreakLength(p->line);
-  if (ioctl(p->fd, TIOCCBRK) != 0) return failed("TIOCCBRK");
-  return 1;
-}
-
-FT_STATUS FTAPI write(FT_HANDLE h, void* buffer, FT_DWORD length, FT_DWORD* written) {
-  *written = 0;
-  Port* p = portOf(h);
-  if (p == nullptr) return FT_INVALID_HANDLE;
-  const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-  while (*written < length) {
-    const ssize_t n = ::write(p->fd, bytes + *written, length - *written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      failed("write");
-      why += " (was the adapter unplugged?)";
-      return FT_IO_ERROR;
+  // Opens and prepares the port; -1 with `why_` set when it cannot.
+  int openPort() {
+    const int fd = sys_.open(portPath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+      why_ = openFailure(portPath_, errno);
+      return -1;
     }
-    *written += static_cast<FT_DWORD>(n);
+    // Exclusive use: no second opening of the port, and no cooperating
+    // program that takes the lock while we hold it.
+    if (sys_.flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      why_ = errno == EWOULDBLOCK ? openFailure(portPath_, EBUSY) : openFailure(portPath_, errno);
+    } else if (!sys_.setDmx(fd, why_)) {
+      why_ = portPath_ + ": " + why_;
+    } else {
+      sys_.ioctl(fd, TIOCEXCL, nullptr);
+      // Writes block from here on; O_NONBLOCK was only for an opening that
+      // must not wait for a carrier.
+      sys_.setBlocking(fd);
+      // Ports without modem lines (a pseudo-terminal) refuse this; the
+      // line set-up clears RTS again and reports it there.
+      int rts = TIOCM_RTS;
+      sys_.ioctl(fd, TIOCMBIC, &rts);
+      sys_.tcflush(fd, TCIOFLUSH);
+      return fd;
+    }
+    sys_.close(fd);
+    return -1;
   }
-  return FT_OK;
-}
 
-// close() lets the kernel drain what is still queued; the lock goes with it.
-FT_STATUS FTAPI close(FT_HANDLE h) {
-  Port* p = portOf(h);
-  if (p == nullptr) return FT_INVALID_HANDLE;
-  const int result = ::close(p->fd);
-  if (result != 0) failed("close");
-  delete p;
-  return result == 0 ? FT_OK : FT_IO_ERROR;
-}
-
-const char* lastError() { return why.c_str(); }
-
-const AdapterTable table = {"tty",
-                            "the serial port",
-                            nullptr,
-                            listDevices,
-                            openEx,
-                            setBaudRate,
-                            setDataCharacteristics,
-                            escapeCommFunction,
-                            setBreak,
-                            clearBreak,
-                            write,
-                            close,
-                            lastError};
+  std::string portPath_;
+  TtySystem& sys_;
+  std::string why_;
+};
 
 }  // namespace
 
-const AdapterTable* ttyAdapter(const std::string& path, std::string& error) {
+std::unique_ptr<Adapter> makeTtyOn(const std::string& path, TtySystem& system, std::string& error) {
   if (path.empty()) {
     error = "the tty adapter needs the port's path, as in tty:/dev/ttyUSB0";
     return nullptr;
@@ -218,7 +205,10 @@ const AdapterTable* ttyAdapter(const std::string& path, std::string& error) {
     error = "the port's path is longer than 63 characters: " + path;
     return nullptr;
   }
-  portPath = path;
-  why.clear();
-  return &table;
+  return std::make_unique<TtyAdapter>(path, system);
+}
+
+std::unique_ptr<Adapter> makeTty(const std::string& argument, const DriverSettings&,
+                                 std::string& error) {
+  return makeTtyOn(argument, kernelTty(), error);
 }

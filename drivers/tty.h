@@ -2,10 +2,16 @@
 // "tty:PATH". Linux only (termios2 for the 250 000 baud rate).
 #pragma once
 
+#include <memory>
 #include <string>
 
-#include "engine/adapter_table.h"
+#include "drivers/registry.h"
+#include "drivers/tty_system.h"
+#include "engine/adapter.h"
 
-// The table for the port at `path`; null with `error` filled in when the
-// path is unusable. The listing reports just this path.
-const AdapterTable* ttyAdapter(const std::string& path, std::string& error);
+// The adapter for the port at `path`, through `system`; null with `error`
+// filled in when the path is unusable. The listing reports just this path.
+std::unique_ptr<Adapter> makeTtyOn(const std::string& path, TtySystem& system, std::string& error);
+// The registry's maker: the port through the kernel's calls.
+std::unique_ptr<Adapter> makeTty(const std::string& argument, const DriverSettings& given,
+                                 std::string& error);

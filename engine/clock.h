@@ -1,5 +1,6 @@
-// The clock seam: every pause of an upload goes through here, so that tests
-// run whole uploads on a virtual clock.
+// The clock seam: every pause and every time stamp of an upload goes
+// through here, so that tests run whole uploads, drivers included, on a
+// virtual clock.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,9 @@ class Clock {
   virtual void pause(unsigned ms) = 0;
   // Monotonic time in microseconds since an arbitrary origin.
   virtual std::int64_t nowMicros() = 0;
+  // Pauses until nowMicros() has reached `deadline` at least; returns at
+  // once when it has already passed. For the short waits of drivers.
+  virtual void pauseUntil(std::int64_t deadline) = 0;
   // Bracket one upload (the real clock raises the system timer resolution).
   virtual void uploadBegins() {}
   virtual void uploadEnds() {}
@@ -18,6 +22,3 @@ class Clock {
 
 // The clock of the machine: absolute deadlines, never short, no drift.
 Clock& realClock();
-
-// The clock the engine pauses with; the real clock unless a test sets another.
-extern Clock* uploadClock;

@@ -26,18 +26,20 @@ std::int64_t counterMicros() {
 class WindowsClock final : public Clock {
  public:
   void pause(unsigned ms) override {
-    const std::int64_t deadline = counterMicros() + static_cast<std::int64_t>(ms) * 1000;
-    for (;;) {
-      const std::int64_t left = deadline - counterMicros();
-      if (left <= 0) return;
+    pauseUntil(counterMicros() + static_cast<std::int64_t>(ms) * 1000);
+  }
+
+  std::int64_t nowMicros() override { return counterMicros(); }
+
+  void pauseUntil(std::int64_t deadline) override {
+    for (std::int64_t left = deadline - counterMicros(); left > 0;
+         left = deadline - counterMicros()) {
       if (left > 2000)
         Sleep(static_cast<DWORD>(left / 1000 - 1));
       else
         SwitchToThread();
     }
   }
-
-  std::int64_t nowMicros() override { return counterMicros(); }
 
   void uploadBegins() override { timeBeginPeriod(1); }
   void uploadEnds() override { timeEndPeriod(1); }
@@ -49,5 +51,3 @@ Clock& realClock() {
   static WindowsClock clock;
   return clock;
 }
-
-Clock* uploadClock = &realClock();

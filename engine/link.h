@@ -1,5 +1,5 @@
-// The DMX512 link over the adapter table: list, open, set the line up,
-// send frames each after a break, close.
+// The DMX512 link over a line's adapter: list, open, set the line up, send
+// frames each after a break, close.
 #pragma once
 
 #include <cstddef>
@@ -7,19 +7,21 @@
 
 #include "engine/ftd2xx_types.h"
 
+struct Line;
+
 // Makes the adapter's calls usable; logs "Error: cannot load ..." when not.
-bool linkLoad();
+bool linkLoad(Line& line);
 // Lists the adapters into cBufLD / pcBufLD / iNumDevs. Logs on failure.
-bool linkList();
+bool linkList(Line& line);
 // Opens the wanted adapter (slot 0 unless wantedSerial is set) into ftHandle[0].
-bool linkOpen();
+bool linkOpen(Line& line);
 // 250 000 baud, 8 data bits, 2 stop bits, no parity, RTS cleared.
-void linkSetup();
+void linkSetup(Line& line);
 // Break, then the bytes. 1 when the write succeeded, -1 otherwise.
-int sendData(FT_HANDLE handle, std::uint8_t* data, std::uint32_t length);
+int sendData(Line& line, FT_HANDLE handle, std::uint8_t* data, std::uint32_t length);
 // Closes ftHandle[0] and logs the close line.
-void linkClose();
+void linkClose(Line& line);
 // Logs the driver's own reason for its last failed call, when it has one.
-void linkLogReason();
+void linkLogReason(Line& line);
 // The serial number the link opens (or opened).
-const char* linkSerial();
+const char* linkSerial(const Line& line);

@@ -2,11 +2,44 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <vector>
 
-void logLine(const char* format, ...) {
+namespace {
+
+class StandardOutputLog final : public LogSink {
+ public:
+  void write(const char* text) override {
+    std::fputs(text, stdout);
+    std::fflush(stdout);
+  }
+};
+
+}  // namespace
+
+LogSink& standardOutputLog() {
+  static StandardOutputLog sink;
+  return sink;
+}
+
+void logLine(LogSink& sink, const char* format, ...) {
+  char small[512];
   va_list args;
   va_start(args, format);
-  std::vprintf(format, args);
+  va_list again;
+  va_copy(again, args);
+  const int n = std::vsnprintf(small, sizeof small, format, args);
   va_end(args);
-  std::fflush(stdout);
+  if (n < 0) {
+    va_end(again);
+    return;
+  }
+  if (static_cast<std::size_t>(n) < sizeof small) {
+    va_end(again);
+    sink.write(small);
+    return;
+  }
+  std::vector<char> big(static_cast<std::size_t>(n) + 1);
+  std::vsnprintf(big.data(), big.size(), format, again);
+  va_end(again);
+  sink.write(big.data());
 }

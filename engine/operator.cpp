@@ -1,7 +1,7 @@
 #include "engine/operator.h"
 
-Operator* uploadOperator = nullptr;
+#include "engine/line.h"
 
-void componentEnable(bool enable) { uploadOperator->enableControls(enable); }
-void message(const char* text) { uploadOperator->infoBox(text); }
-void messageErr(const char* text) { uploadOperator->errorBox(text); }
+void componentEnable(Line& line, bool enable) { line.op->enableControls(enable); }
+void message(Line& line, const char* text) { line.op->infoBox(text); }
+void messageErr(Line& line, const char* text) { line.op->errorBox(text); }

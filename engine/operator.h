@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+struct Line;
+
 class Operator {
  public:
   virtual ~Operator() = default;
@@ -16,9 +18,7 @@ class Operator {
   virtual void progressPosition(std::int32_t position) = 0;
 };
 
-// The operator the engine reports to; set by the front end before an upload.
-extern Operator* uploadOperator;
-
-void componentEnable(bool enable);
-void message(const char* text);
-void messageErr(const char* text);
+// Through the line's operator.
+void componentEnable(Line& line, bool enable);
+void message(Line& line, const char* text);
+void messageErr(Line& line, const char* text);

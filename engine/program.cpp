@@ -1,13 +1,11 @@
 #include "engine/program.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
 
-#include "engine/clock.h"
+#include "engine/file_size.h"
+#include "engine/line.h"
 #include "engine/link.h"
 #include "engine/log.h"
-#include "engine/operator.h"
 #include "engine/state.h"
 
 namespace {
@@ -20,69 +18,60 @@ constexpr unsigned kExtraSends = 30;
 constexpr unsigned kNormalPaceMs = 50;
 constexpr unsigned kFastPaceMs = 11;
 
-// Room for a 260-character path and the words around it.
-char text[kPathCapacity + 128];
-// The path being uploaded, copied from szFile when the upload starts.
-char imagePath[kPathCapacity];
-
 // How one frame fared over all of its sends.
 struct SendTally {
   unsigned good = 0;
   unsigned failed = 0;
 };
 
-// Sends dmx_packet `count` times, pausing `paceMs` after each send.
-void sendRepeated(unsigned count, unsigned paceMs, SendTally& tally) {
+// Sends the line's frame `count` times, pausing `paceMs` after each send.
+void sendRepeated(Line& line, unsigned count, unsigned paceMs, SendTally& tally) {
+  Clock& clock = lineClock(line);
   for (unsigned i = 0; i < count; ++i) {
-    if (sendData(ftHandle[0], dmx_packet.bytes, kFrameSize) == 1)
+    if (sendData(line, line.ftHandle[0], line.dmx_packet.bytes, kFrameSize) == 1)
       ++tally.good;
     else
       ++tally.failed;
-    uploadClock->pause(paceMs);
+    clock.pause(paceMs);
   }
 }
 
-int giveBack(int result) {
-  componentEnable(true);
+int giveBack(Line& line, int result) {
+  componentEnable(line, true);
   return result;
 }
 
-// Size of the file behind the stream when it is a regular file, else `fallback`.
-long fileSizeOr(std::FILE* stream, long fallback) {
-  struct stat st {};
-  if (fstat(fileno(stream), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > fallback)
-    return static_cast<long>(st.st_size);
-  return fallback;
-}
-
 // Reads the image file into fw_data. Shows the operator why it cannot, and returns false then.
-bool readImage() {
-  fw_size = 0;
+bool readImage(Line& line) {
+  line.fw_size = 0;
   long limit = kMaxImageSize;
-  if (static_cast<long>(releaseProfile->imageCapacity) < limit)
-    limit = static_cast<long>(releaseProfile->imageCapacity);
-  long count = -1;  // bytes read; -1 when the file cannot be opened or read
-  long size = 0;    // the file's size, when it is too large
-  f_fw = std::fopen(imagePath, "rb");
-  if (f_fw != nullptr) {
-    count = read_file(f_fw, fw_data, limit);
-    if (count > limit) size = fileSizeOr(f_fw, count);
-    std::fclose(f_fw);
-    f_fw = nullptr;
+  if (static_cast<long>(line.imageCapacity) < limit) limit = static_cast<long>(line.imageCapacity);
+  long count = -1;     // bytes read; -1 when the file cannot be opened or read
+  long long size = 0;  // the file's size, when it is too large
+  line.f_fw = std::fopen(line.imagePath, "rb");
+  if (line.f_fw != nullptr) {
+    count = read_file(line.f_fw, line.fw_data, limit);
+    if (count > limit) {
+      size = regularFileSize(line.f_fw);
+      if (size < count) size = count;
+    }
+    std::fclose(line.f_fw);
+    line.f_fw = nullptr;
   }
   if (count < 0) {
-    std::snprintf(text, sizeof text, "Cannot read file \"%s\"", imagePath);
-    messageErr(text);
+    std::snprintf(line.text, sizeof line.text, "Cannot read file \"%s\"", line.imagePath);
+    messageErr(line, line.text);
     return false;
   }
   if (count > limit) {
-    std::snprintf(text, sizeof text, "FILE TOO LARGE!\n\n%s\n%ld bytes, at most %ld", imagePath,
-                  size, limit);
-    messageErr(text);
+    std::snprintf(line.text, sizeof line.text, "FILE TOO LARGE!\n\n%s\n%lld bytes, at most %ld",
+                  line.imagePath, size, limit);
+    messageErr(line, line.text);
     return false;
   }
-  fw_size = static_cast<std::int32_t>(count);
-  logLine("Readed file \"%s\" %dB\n", imagePath, static_cast<int>(fw_size));
+  line.fw_size = static_cast<std::int32_t>(count);
+  logLine(lineLog(line), "Readed file \"%s\" %dB\n", line.imagePath,
+          static_cast<int>(line.fw_size));
   return true;
 }
 
@@ -94,121 +83,129 @@ struct LineOutcome {
 };
 
 // Connects to the adapter; on failure tells the operator.
-bool connect() {
-  if (!linkLoad() || !linkList() || !linkOpen()) {
-    messageErr("CANNOT CONNECT TO PROGRAMMER");
+bool connect(Line& line) {
+  if (!linkLoad(line) || !linkList(line) || !linkOpen(line)) {
+    messageErr(line, "CANNOT CONNECT TO PROGRAMMER");
     return false;
   }
-  linkSetup();
+  linkSetup(line);
   return true;
 }
 
 // The reset burst and the data phase, on an open adapter. A frame none of
 // whose sends succeeded stops it: the device cannot have seen it.
-LineOutcome sendImage(unsigned dataPace) {
+LineOutcome sendImage(Line& line, unsigned dataPace) {
   LineOutcome out;
-  const std::uint16_t resetAddress =
-      releaseProfile->resetAddressMode == ResetAddressMode::broadcast ? kBroadcastAddress : address;
-  frameBuildReset(dmx_packet, resetAddress);
-  frameSeal(dmx_packet);
-  logLine("Send reset with address %d\n", static_cast<int>(resetAddress));
+  UploadFrame& frame = line.dmx_packet;
+  const std::uint16_t resetAddress = line.profile->resetAddressMode == ResetAddressMode::broadcast
+                                         ? kBroadcastAddress
+                                         : line.address;
+  frameBuildReset(frame, resetAddress);
+  frameSeal(frame);
+  logLine(lineLog(line), "Send reset with address %d\n", static_cast<int>(resetAddress));
 
   // Frames are numbered from 1 in the order they go out: the reset frame is
   // frame 1, the first data frame frame 2.
   int frameNumber = 1;
   SendTally tally;
-  sendRepeated(kResetSends, kResetPaceMs, tally);
+  sendRepeated(line, kResetSends, kResetPaceMs, tally);
   out.sendErrors += tally.failed;
   if (tally.good == 0) {
     out.failedFrame = frameNumber;
     return out;
   }
-  uploadClock->pause(kAfterResetMs);
+  lineClock(line).pause(kAfterResetMs);
 
-  frameMakeData(dmx_packet);
-  logLine("Sending data\n");
+  frameMakeData(frame);
+  logLine(lineLog(line), "Sending data\n");
 
-  fw_ptr = 0;
-  std::uint16_t remaining = static_cast<std::uint16_t>(fw_size);
-  std::uint16_t extraAllowance = releaseProfile->leadPacketExtraSends;
+  line.fw_ptr = 0;
+  std::uint16_t remaining = static_cast<std::uint16_t>(line.fw_size);
+  std::uint16_t extraAllowance = line.profile->leadPacketExtraSends;
   while (remaining != 0) {
     ++frameNumber;
-    const std::int32_t chunkStart = fw_ptr;
+    const std::int32_t chunkStart = line.fw_ptr;
     if (remaining > kPayloadSize) {
-      frameLoadChunk(dmx_packet, fw_data + fw_ptr, kPayloadSize);
+      frameLoadChunk(frame, line.fw_data + line.fw_ptr, kPayloadSize);
       remaining = static_cast<std::uint16_t>(remaining - kPayloadSize);
     } else {
-      frameLoadChunk(dmx_packet, fw_data + (fw_size - remaining), remaining);
+      frameLoadChunk(frame, line.fw_data + (line.fw_size - remaining), remaining);
       remaining = 0;
     }
-    fw_ptr = fw_size - remaining;
-    frameSeal(dmx_packet);
+    line.fw_ptr = line.fw_size - remaining;
+    frameSeal(frame);
 
     tally = {};
-    sendRepeated(kDataSends, dataPace, tally);
+    sendRepeated(line, kDataSends, dataPace, tally);
     if (extraAllowance > 0) {
       --extraAllowance;
-      sendRepeated(kExtraSends, dataPace, tally);
+      sendRepeated(line, kExtraSends, dataPace, tally);
     }
     out.sendErrors += tally.failed;
     if (tally.good == 0) {
-      fw_ptr = chunkStart;
+      line.fw_ptr = chunkStart;
       out.failedFrame = frameNumber;
       out.deliveredBytes = chunkStart;
       return out;
     }
-    frameAdvance(dmx_packet);
-    uploadOperator->progressPosition(fw_ptr);
+    frameAdvance(frame);
+    line.op->progressPosition(line.fw_ptr);
   }
-  out.deliveredBytes = fw_ptr;
+  out.deliveredBytes = line.fw_ptr;
   return out;
 }
 
 }  // namespace
 
-int program() {
-  if (szFile[0] == '\0') {
-    messageErr("FILE NOT SELECTED!");
-    return giveBack(uploadRefused);
+int program(Line& line) {
+  line.sendsTried = 0;
+  if (line.szFile[0] == '\0') {
+    messageErr(line, "FILE NOT SELECTED!");
+    return giveBack(line, uploadRefused);
   }
   // The worker only reads the operator's choice; a copy that is certainly
   // terminated keeps every use below within bounds.
-  const std::size_t pathLength = strnlen(szFile, kPathCapacity - 1);
-  std::memcpy(imagePath, szFile, pathLength);
-  imagePath[pathLength] = '\0';
-  if (!readImage()) return giveBack(uploadRefused);
+  const std::size_t pathLength = strnlen(line.szFile, kPathCapacity - 1);
+  std::memcpy(line.imagePath, line.szFile, pathLength);
+  line.imagePath[pathLength] = '\0';
+  if (!readImage(line)) return giveBack(line, uploadRefused);
 
-  const unsigned dataPace = checked ? kFastPaceMs : kNormalPaceMs;
-  if (fw_size != 0) {
-    uploadOperator->progressRange(static_cast<std::uint16_t>(fw_size));
-    fw_ptr = 0;
-    uploadOperator->progressPosition(0);
+  const unsigned dataPace = line.checked ? kFastPaceMs : kNormalPaceMs;
+  if (line.fw_size != 0) {
+    line.op->progressRange(static_cast<std::uint16_t>(line.fw_size));
+    line.fw_ptr = 0;
+    line.op->progressPosition(0);
   }
 
-  if (!connect()) return giveBack(uploadLinkFailed);
+  if (!connect(line)) return giveBack(line, uploadLinkFailed);
 
-  uploadClock->uploadBegins();
-  const LineOutcome out = sendImage(dataPace);
-  uploadClock->uploadEnds();
+  Clock& clock = lineClock(line);
+  clock.uploadBegins();
+  const LineOutcome out = sendImage(line, dataPace);
+  clock.uploadEnds();
 
+  LogSink& log = lineLog(line);
   if (out.failedFrame != 0) {
-    logLine("Send failed at frame %d\n", out.failedFrame);
-    linkLogReason();
+    logLine(log, "Send failed at frame %d\n", out.failedFrame);
+    linkLogReason(line);
   }
-  if (out.sendErrors != 0) logLine("Send errors: %u\n", out.sendErrors);
-  linkClose();
+  if (out.sendErrors != 0) logLine(log, "Send errors: %u\n", out.sendErrors);
+  linkClose(line);
   if (out.failedFrame != 0) {
-    std::snprintf(text, sizeof text, "UPLOAD FAILED!\n\n%s\nAddress=%d\nStopped at byte %d of %d",
-                  imagePath, static_cast<int>(address), static_cast<int>(out.deliveredBytes),
-                  static_cast<int>(fw_size));
-    messageErr(text);
-    return giveBack(uploadLinkFailed);
+    std::snprintf(line.text, sizeof line.text,
+                  "UPLOAD FAILED!\n\n%s\nAddress=%d\nStopped at byte %d of %d", line.imagePath,
+                  static_cast<int>(line.address), static_cast<int>(out.deliveredBytes),
+                  static_cast<int>(line.fw_size));
+    messageErr(line, line.text);
+    return giveBack(line, uploadLinkFailed);
   }
-  std::snprintf(text, sizeof text, "\nDONE\n\n%s\nAddress=%d", imagePath,
-                static_cast<int>(address));
-  message(text);
-  return giveBack(uploadDone);
+  std::snprintf(line.text, sizeof line.text, "\nDONE\n\n%s\nAddress=%d", line.imagePath,
+                static_cast<int>(line.address));
+  message(line, line.text);
+  return giveBack(line, uploadDone);
 }
+
+int program() { return program(mainLine); }
 
 long read_file(std::FILE* stream, std::uint8_t* dest, long limit) {
   long count = 0;

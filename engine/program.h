@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+struct Line;
+
 // Result of one upload.
 enum UploadResult : int {
   uploadDone = 0,        // ran to its end
@@ -11,8 +13,10 @@ enum UploadResult : int {
   uploadRefused = -1,    // no file, unreadable file, file too large
 };
 
-// The whole upload from szFile to the closing message. Gives the controls
-// back on every way out.
+// The whole upload of one line, from its szFile to the closing message.
+// Gives the controls back on every way out.
+int program(Line& line);
+// The window program's upload: its one line, whose state is the module-level names.
 int program();
 
 // Reads at most `limit` bytes of the stream into `dest`. Returns the number

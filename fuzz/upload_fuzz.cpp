@@ -9,20 +9,12 @@
 #include <vector>
 
 #include "drivers/sim.h"
-#include "engine/clock.h"
-#include "engine/operator.h"
+#include "engine/line.h"
 #include "engine/program.h"
-#include "engine/state.h"
 #include "profiles/profiles.h"
+#include "tests/support/stand_ins.h"
 
 namespace {
-
-class InstantClock final : public Clock {
- public:
-  void pause(unsigned ms) override { now += ms * 1000; }
-  std::int64_t nowMicros() override { return now; }
-  std::int64_t now = 0;
-};
 
 // The image file every run rewrites; removed when the process ends.
 struct ScratchFile {
@@ -34,17 +26,6 @@ struct ScratchFile {
   }
   ~ScratchFile() { std::remove(path.c_str()); }
   std::string path;
-};
-
-class CountingOperator final : public Operator {
- public:
-  void errorBox(const char*) override { ++errors; }
-  void infoBox(const char*) override { ++infos; }
-  void enableControls(bool enable) override { enabledLast = enable; }
-  void progressRange(std::uint16_t) override {}
-  void progressPosition(std::int32_t) override {}
-  int errors = 0, infos = 0;
-  bool enabledLast = false;
 };
 
 }  // namespace
@@ -65,28 +46,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::fclose(f);
 
   InstantClock clock;
-  CountingOperator op;
-  sim::reset();
-  sim::setTimeSource([&clock] { return clock.now; });
-  uploadClock = &clock;
-  uploadOperator = &op;
-  adapter = &sim::adapter();
-  selectProfile(profile);
-  std::snprintf(szFile, sizeof szFile, "%s", path.c_str());
-  checked = size % 2 == 1;
-  address = static_cast<std::uint16_t>(1 + size % 512);
-
-  std::FILE* saved = stdout;
-  std::FILE* sink = std::fopen("/dev/null", "w");
-  stdout = sink;
-  const int result = program();
-  stdout = saved;
-  std::fclose(sink);
+  QuietOperator op;
+  LogCollector log;
+  sim::SimAdapter adapter;
+  std::vector<std::uint8_t> buffer(profile.imageCapacity);
+  Line line{};
+  lineUseProfile(line, profile, buffer.data(), buffer.size());
+  line.adapter = &adapter;
+  line.clock = &clock;
+  line.op = &op;
+  line.log = &log;
+  std::snprintf(line.szFile, sizeof line.szFile, "%s", path.c_str());
+  line.checked = size % 2 == 1;
+  line.address = static_cast<std::uint16_t>(1 + size % 512);
+  const int result = program(line);
 
   if (result != uploadDone || op.infos != 1 || op.errors != 0 || !op.enabledLast) std::abort();
   // Reassemble the image from the data frames' payloads.
   std::vector<std::uint8_t> got((size + 63) / 64 * 64, 0);
-  for (const sim::Record& r : sim::record()) {
+  for (const sim::Record& r : adapter.record()) {
     if (r.call != sim::Call::write || r.bytes.size() != 76 || r.bytes[3] != 0xFE) continue;
     const std::size_t at = static_cast<std::size_t>(r.bytes[8] | r.bytes[9] << 8) * 64;
     if (at + 64 > got.size()) std::abort();
@@ -94,6 +72,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   for (std::size_t i = 0; i < got.size(); ++i)
     if (got[i] != (i < size ? data[i] : 0)) std::abort();
-  sim::setTimeSource(nullptr);
   return 0;
 }

@@ -10,7 +10,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64
   xvfb x11-utils imagemagick fonts-wine
-  clang libclang-rt-14-dev valgrind
+  clang clang-format libclang-rt-14-dev valgrind
   libftdi1-dev libusb-1.0-0-dev
   qemu-system-x86 linux-image-amd64 busybox-static
   tshark

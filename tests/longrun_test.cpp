@@ -21,7 +21,7 @@ std::size_t openDescriptors() {
 std::size_t heapInUse() { return mallinfo2().uordblks; }
 
 TEST_F(UploadTest, TwoHundredUploadsLeaveHeapAndDescriptorsAsTheyWere) {
-  sim::settings().keepRecord = false;
+  simulated().settings().keepRecord = false;
   chooseImage(patternImage(1000));
   const ReleaseProfile* profiles[] = {&profileV1_2, &profileV1_1, &profileEarly};
   auto uploadOnce = [&](int i) {
@@ -29,7 +29,7 @@ TEST_F(UploadTest, TwoHundredUploadsLeaveHeapAndDescriptorsAsTheyWere) {
     clock.pauses.clear();
     checked = (i % 2) == 0;
     // Every fifth upload fails somewhere, so the failure paths run too.
-    sim::settings().failOpen = (i % 5) == 3;
+    simulated().settings().failOpen = (i % 5) == 3;
     return run(*profiles[i % 3]);
   };
   for (int i = 0; i < 10; ++i) uploadOnce(i);  // warm up buffers and the log capture

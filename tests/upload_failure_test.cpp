@@ -26,9 +26,9 @@ void expectErrorThenControls(const std::vector<OperatorEvent>& events, const std
   EXPECT_EQ(boxes, 1);
 }
 
-bool adapterClosedIfOpened() {
+bool adapterClosedIfOpened(const std::vector<sim::Record>& record) {
   int open = 0;
-  for (const auto& r : sim::record()) {
+  for (const auto& r : record) {
     if (r.call == Call::open && r.status == FT_OK) ++open;
     if (r.call == Call::close && r.status == FT_OK) --open;
   }
@@ -38,7 +38,7 @@ bool adapterClosedIfOpened() {
 TEST_F(UploadTest, NoFileChosen) {
   EXPECT_EQ(run(profileV1_2), uploadRefused);
   expectErrorThenControls(op.events, "FILE NOT SELECTED!");
-  EXPECT_TRUE(sim::record().empty());
+  EXPECT_TRUE(record().empty());
   EXPECT_EQ(log, "");
 }
 
@@ -54,7 +54,7 @@ TEST_F(UploadTest, UnreadableFiles) {
   std::snprintf(szFile, sizeof szFile, "%s", dir.c_str());
   EXPECT_EQ(run(profileV1_2), uploadRefused);
   expectErrorThenControls(op.events, "Cannot read file \"" + dir + "\"");
-  EXPECT_TRUE(sim::record().empty());
+  EXPECT_TRUE(record().empty());
 }
 
 TEST_F(UploadTest, OversizedImageIsRefusedBeforeTheAdapterIsTouched) {
@@ -65,7 +65,7 @@ TEST_F(UploadTest, OversizedImageIsRefusedBeforeTheAdapterIsTouched) {
     EXPECT_EQ(run(*p), uploadRefused);
     expectErrorThenControls(op.events,
                             "FILE TOO LARGE!\n\n" + path + "\n65536 bytes, at most 65535");
-    EXPECT_TRUE(sim::record().empty());
+    EXPECT_TRUE(record().empty());
   }
   // Much larger than the early profile's buffer: reading stops at the limit.
   op.events.clear();
@@ -73,6 +73,14 @@ TEST_F(UploadTest, OversizedImageIsRefusedBeforeTheAdapterIsTouched) {
   EXPECT_EQ(run(profileEarly), uploadRefused);
   expectErrorThenControls(op.events,
                           "FILE TOO LARGE!\n\n" + path + "\n300000 bytes, at most 65535");
+
+  // Past 2 GiB the size needs 64 bits on every platform (a sparse file).
+  op.events.clear();
+  const std::string huge = (std::filesystem::path(dir) / "huge.bin").string();
+  std::filesystem::resize_file(chooseImage({1}, "huge.bin"), 3'000'000'000);
+  EXPECT_EQ(run(profileV1_2), uploadRefused);
+  expectErrorThenControls(op.events,
+                          "FILE TOO LARGE!\n\n" + huge + "\n3000000000 bytes, at most 65535");
 }
 
 TEST_F(UploadTest, ReadingStopsAtTheLimitOfAnEndlessStream) {
@@ -92,13 +100,13 @@ TEST_F(UploadTest, ReadingStopsAtTheLimitOfAnEndlessStream) {
 
 TEST_F(UploadTest, ListingFailure) {
   chooseImage(patternImage(100));
-  sim::settings().failList = true;
+  simulated().settings().failList = true;
   EXPECT_EQ(run(profileV1_2), uploadLinkFailed);
   expectErrorThenControls(op.events, "CANNOT CONNECT TO PROGRAMMER");
   const auto lines = logLines();
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[1], "Error: FT_ListDevices(18)");
-  EXPECT_EQ(sim::record().size(), 1u);  // nothing after the failed listing
+  EXPECT_EQ(record().size(), 1u);  // nothing after the failed listing
   // The progress bar was reset before the listing and stays at 0.
   EXPECT_EQ(op.events[0].kind, OperatorEvent::range);
   EXPECT_EQ(op.events[1].value, 0);
@@ -106,12 +114,12 @@ TEST_F(UploadTest, ListingFailure) {
 
 TEST_F(UploadTest, NoAdapterListedStillTriesToOpenTheEmptySerial) {
   const std::string path = chooseImage(patternImage(100));
-  sim::settings().serials.clear();
+  simulated().settings().serials.clear();
   EXPECT_EQ(run(profileV1_2), uploadLinkFailed);
   expectErrorThenControls(op.events, "CANNOT CONNECT TO PROGRAMMER");
-  ASSERT_EQ(sim::record().size(), 2u);
-  EXPECT_EQ(sim::record()[1].call, Call::open);
-  EXPECT_EQ(sim::record()[1].text, "");
+  ASSERT_EQ(record().size(), 2u);
+  EXPECT_EQ(record()[1].call, Call::open);
+  EXPECT_EQ(record()[1].text, "");
   const auto lines = logLines();
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[1], "Error FT_OpenEx(2), device 0");
@@ -122,33 +130,30 @@ TEST_F(UploadTest, NoAdapterListedStillTriesToOpenTheEmptySerial) {
 
 TEST_F(UploadTest, OpeningFailure) {
   chooseImage(patternImage(100));
-  sim::settings().failOpen = true;
+  simulated().settings().failOpen = true;
   EXPECT_EQ(run(profileV1_1), uploadLinkFailed);
   expectErrorThenControls(op.events, "CANNOT CONNECT TO PROGRAMMER");
   EXPECT_NE(log.find("Error FT_OpenEx(3), device 0\n"), std::string::npos);
 }
 
 TEST_F(UploadTest, MissingDriverLibraryIsAnOpeningFailure) {
-  AdapterTable missing = sim::adapter();
-  missing.library = "libnothing.so";
-  missing.load = [] { return false; };
-  adapter = &missing;
+  simulated().settings().failLoad = true;
   chooseImage(patternImage(100));
   EXPECT_EQ(run(profileV1_2), uploadLinkFailed);
   expectErrorThenControls(op.events, "CANNOT CONNECT TO PROGRAMMER");
-  EXPECT_EQ(logLines().at(1), "Error: cannot load libnothing.so");
-  EXPECT_TRUE(sim::record().empty());
+  EXPECT_EQ(logLines().at(1), "Error: cannot load the simulated adapter");
+  EXPECT_TRUE(record().empty());
 }
 
 TEST_F(UploadTest, EveryWriteFailingStopsAtTheResetFrame) {
   const std::string path = chooseImage(patternImage(100));
   address = 9;
-  sim::settings().failWritesFrom = 1;
+  simulated().settings().failWritesFrom = 1;
   EXPECT_EQ(run(profileV1_2), uploadLinkFailed);
   expectErrorThenControls(op.events,
                           "UPLOAD FAILED!\n\n" + path + "\nAddress=9\nStopped at byte 0 of 100");
-  EXPECT_EQ(sim::writeCount(), 10u);
-  EXPECT_TRUE(adapterClosedIfOpened());
+  EXPECT_EQ(simulated().writeCount(), 10u);
+  EXPECT_TRUE(adapterClosedIfOpened(record()));
   const auto lines = logLines();
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[lines.size() - 4], "Send failed at frame 1");
@@ -161,12 +166,12 @@ TEST_F(UploadTest, UnpluggedMidUploadStopsAtTheFirstFrameWithNoGoodSend) {
   const std::string path = chooseImage(patternImage(300));
   // Writes 1-10 reset, 11-50 first data frame, 51-90 second: failing from
   // write 60 leaves the second frame 9 good sends, the third none.
-  sim::settings().failWritesFrom = 60;
+  simulated().settings().failWritesFrom = 60;
   EXPECT_EQ(run(profileV1_2), uploadLinkFailed);
   expectErrorThenControls(op.events,
                           "UPLOAD FAILED!\n\n" + path + "\nAddress=1\nStopped at byte 128 of 300");
-  EXPECT_EQ(sim::writeCount(), 100u);
-  EXPECT_TRUE(adapterClosedIfOpened());
+  EXPECT_EQ(simulated().writeCount(), 100u);
+  EXPECT_TRUE(adapterClosedIfOpened(record()));
   EXPECT_NE(
       log.find("Send failed at frame 4\n  sim: write refused (simulated failure)\nSend errors: 41\n"
                "Closed device SIM00001\n"),
@@ -178,7 +183,7 @@ TEST_F(UploadTest, UnpluggedMidUploadStopsAtTheFirstFrameWithNoGoodSend) {
 
 TEST_F(UploadTest, SomeFailedSendsAreCountedButTheUploadCompletes) {
   const std::string path = chooseImage(patternImage(64));
-  sim::settings().failWritesFrom = 45;  // the last 6 of the frame's 40 sends fail
+  simulated().settings().failWritesFrom = 45;  // the last 6 of the frame's 40 sends fail
   EXPECT_EQ(run(profileV1_2), uploadDone);
   EXPECT_EQ(op.events[op.events.size() - 2].text, "\nDONE\n\n" + path + "\nAddress=1");
   EXPECT_NE(log.find("Send errors: 6\nClosed device SIM00001\n"), std::string::npos);
@@ -186,13 +191,13 @@ TEST_F(UploadTest, SomeFailedSendsAreCountedButTheUploadCompletes) {
 
 TEST_F(UploadTest, AfterAFailureTheNextUploadStartsClean) {
   chooseImage(patternImage(100));
-  sim::settings().failOpen = true;
+  simulated().settings().failOpen = true;
   EXPECT_EQ(run(profileV1_2), uploadLinkFailed);
-  sim::settings().failOpen = false;
+  simulated().settings().failOpen = false;
   op.events.clear();
   EXPECT_EQ(run(profileV1_2), uploadDone);
   EXPECT_EQ(op.events.back().kind, OperatorEvent::enable);
-  EXPECT_TRUE(adapterClosedIfOpened());
+  EXPECT_TRUE(adapterClosedIfOpened(record()));
 }
 
 }  // namespace

@@ -62,12 +62,12 @@ TEST_P(ProfileUpload, SmallImageToAddress7FollowsTheProtocol) {
 
   const Trace want = expectedTrace(image.size(), e.extraFrames, 50);
   std::vector<Call> calls;
-  for (const auto& r : sim::record()) calls.push_back(r.call);
+  for (const auto& r : record()) calls.push_back(r.call);
   EXPECT_EQ(calls, want.calls);
   EXPECT_EQ(clock.pauses, want.pauses);
 
   // Line set-up: 250 000 baud, 8N2, RTS cleared, opened by serial.
-  const auto& rec = sim::record();
+  const auto& rec = record();
   EXPECT_EQ(rec[0].args[0], 0x20000001u);
   EXPECT_EQ(rec[1].text, "SIM00001");
   EXPECT_EQ(rec[1].args[0], 1u);
@@ -158,7 +158,7 @@ TEST_F(UploadTest, ImageSizesAtTheFrameBoundaries) {
   };
   for (Case c : {Case{1, 1}, Case{64, 1}, Case{65, 2}, Case{128, 2}, Case{65535, 1024}}) {
     SCOPED_TRACE("size " + std::to_string(c.size));
-    sim::reset();
+    resetSimulated();
     op.events.clear();
     clock.pauses.clear();
     const auto image = patternImage(c.size);
@@ -191,17 +191,17 @@ TEST_F(UploadTest, EmptyFileSendsTheResetBurstOnlyAndLeavesProgressAlone) {
 
 TEST_F(UploadTest, TwoAdaptersUseTheFirstListedOrTheWantedSerial) {
   chooseImage(patternImage(10));
-  sim::settings().serials = {"FIRST001", "SECOND02"};
+  simulated().settings().serials = {"FIRST001", "SECOND02"};
   ASSERT_EQ(run(profileV1_2), uploadDone);
-  EXPECT_EQ(sim::record()[1].text, "FIRST001");
+  EXPECT_EQ(record()[1].text, "FIRST001");
 
-  sim::reset();
-  sim::settings().serials = {"FIRST001", "SECOND02"};
-  wantedSerial = "SECOND02";
+  resetSimulated();
+  simulated().settings().serials = {"FIRST001", "SECOND02"};
+  mainLine.wantedSerial = "SECOND02";
   ASSERT_EQ(run(profileV1_2), uploadDone);
-  EXPECT_EQ(sim::record()[1].text, "SECOND02");
+  EXPECT_EQ(record()[1].text, "SECOND02");
   EXPECT_NE(log.find("Closed device SECOND02\n"), std::string::npos);
-  wantedSerial = nullptr;
+  mainLine.wantedSerial = nullptr;
 }
 
 TEST_F(UploadTest, LongPathsAreFormattedWithinBounds) {

@@ -5,6 +5,9 @@
 // (commctrl.h needs windows.h first)
 #include <commctrl.h>
 
+#include <memory>
+#include <string>
+
 #include "drivers/d2xx.h"
 #include "engine/operator.h"
 #include "engine/state.h"
@@ -16,8 +19,11 @@
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
   attachParentConsole();
   selectProfile(deliverableProfile());
-  uploadOperator = &win32Operator();
-  adapter = &d2xxAdapter();
+  // The program's one line uploads through FTDI's library, for the life of the process.
+  std::string noError;  // "d2xx" with no argument is always made
+  static const std::unique_ptr<Adapter> d2xx = makeD2xx("", {}, noError);
+  mainLine.op = &win32Operator();
+  mainLine.adapter = d2xx.get();
 
   // The progress bar's class belongs to the common controls.
   INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};

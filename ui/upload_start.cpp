@@ -2,6 +2,7 @@
 
 #include "engine/operator.h"
 #include "engine/program.h"
+#include "engine/state.h"
 
 namespace {
 
@@ -16,8 +17,8 @@ void startUpload(WorkerStarter start) {
   if (worker == nullptr) {
     // Like every box of the worker: shown first, the controls come back once
     // it is closed.
-    messageErr("CANNOT START UPLOAD");
-    componentEnable(true);
+    messageErr(mainLine, "CANNOT START UPLOAD");
+    componentEnable(mainLine, true);
     return;
   }
   // Nothing waits for the worker; it ends by itself.

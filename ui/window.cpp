@@ -100,7 +100,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) 
           // The worker reads address, szFile and checked; their controls stay
           // disabled until it gives them back.
           address = static_cast<std::uint16_t>(SendMessageA(comboBoxAddr, CB_GETCURSEL, 0, 0) + 1);
-          componentEnable(false);
+          componentEnable(mainLine, false);
           Sleep(10);
           startUpload(startWorkerThread);
           break;

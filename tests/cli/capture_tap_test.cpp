@@ -12,7 +12,7 @@
 
 namespace {
 
-class CaptureTap : public UploadTest {
+class Tapped : public UploadTest {
  protected:
   std::string capturePath() { return (std::filesystem::path(dir) / "line.pcap").string(); }
 
@@ -24,12 +24,13 @@ class CaptureTap : public UploadTest {
   }
 };
 
-TEST_F(CaptureTap, RecordsEveryPacketTheDriverAccepted) {
+TEST_F(Tapped, RecordsEveryPacketTheDriverAccepted) {
   chooseImage(patternImage(150));
   CaptureWriter writer;
   std::string error;
   ASSERT_TRUE(writer.open(capturePath(), error)) << error;
-  adapter = &captureTap(sim::adapter(), writer);
+  CaptureTap tap(simulated(), writer);
+  adapter = &tap;
   const std::int64_t before = wallClockMicros();
   ASSERT_EQ(run(profileV1_2), 0);
   writer.close();
@@ -38,8 +39,8 @@ TEST_F(CaptureTap, RecordsEveryPacketTheDriverAccepted) {
   // The driver saw the whole conversation, as without a tap.
   const auto sent = writes();
   ASSERT_EQ(sent.size(), 10u + 40 + 40 + 10);
-  EXPECT_EQ(sim::record().front().call, sim::Call::list);
-  EXPECT_EQ(sim::record().back().call, sim::Call::close);
+  EXPECT_EQ(record().front().call, sim::Call::list);
+  EXPECT_EQ(record().back().call, sim::Call::close);
   EXPECT_NE(log.find("Opened device SIM00001"), std::string::npos);
 
   const vdev::Capture c = readBack();
@@ -55,27 +56,28 @@ TEST_F(CaptureTap, RecordsEveryPacketTheDriverAccepted) {
   }
 }
 
-TEST_F(CaptureTap, LeavesOutWritesTheDriverRefused) {
+TEST_F(Tapped, LeavesOutWritesTheDriverRefused) {
   chooseImage(patternImage(200));
-  sim::settings().failWritesFrom = 26;  // 10 resets and 15 sends of the first frame succeed
+  simulated().settings().failWritesFrom = 26;  // 10 resets and 15 sends of the first frame succeed
   CaptureWriter writer;
   std::string error;
   ASSERT_TRUE(writer.open(capturePath(), error)) << error;
-  adapter = &captureTap(sim::adapter(), writer);
+  CaptureTap tap(simulated(), writer);
+  adapter = &tap;
   EXPECT_EQ(run(profileV1_2), 1);
   writer.close();
   EXPECT_EQ(readBack().records.size(), 25u);
   EXPECT_GT(writes().size(), 25u);
 }
 
-TEST_F(CaptureTap, PassesFailuresAndReasonsThrough) {
+TEST_F(Tapped, PassesFailuresAndReasonsThrough) {
   chooseImage(patternImage(10));
-  sim::settings().failOpen = true;
+  simulated().settings().failOpen = true;
   CaptureWriter writer;
   std::string error;
   ASSERT_TRUE(writer.open(capturePath(), error)) << error;
-  const AdapterTable& tap = captureTap(sim::adapter(), writer);
-  EXPECT_STREQ(tap.name, "sim");
+  CaptureTap tap(simulated(), writer);
+  EXPECT_STREQ(tap.name(), "sim");
   adapter = &tap;
   EXPECT_EQ(run(profileV1_2), 1);
   EXPECT_NE(log.find("Error FT_OpenEx(3), device 0"), std::string::npos) << log;

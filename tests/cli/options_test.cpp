@@ -29,10 +29,11 @@ TEST(Options, UploadTakesEveryOptionInAnyOrder) {
   EXPECT_EQ(o.serial, "A1");
   EXPECT_EQ(o.capture, "c.pcap");
   EXPECT_TRUE(o.quiet);
-  EXPECT_EQ(o.simDevice, 3);
-  EXPECT_EQ(o.simFailure, SimFailure::write);
-  EXPECT_EQ(o.simWritesBeforeFailure, 12);
-  EXPECT_TRUE(o.simOptionGiven);
+  // The driver's own options are kept for it as given.
+  ASSERT_EQ(o.driverSettings.size(), 2u);
+  EXPECT_EQ(o.driverSettings[0].name, "--sim-device");
+  EXPECT_EQ(o.driverSettings[0].value, "3");
+  EXPECT_EQ(o.driverSettings[1].value, "write-after:12");
 }
 
 TEST(Options, DefaultsAreAddressOneProfileV12AndNoAdapterNamed) {
@@ -43,25 +44,7 @@ TEST(Options, DefaultsAreAddressOneProfileV12AndNoAdapterNamed) {
   EXPECT_FALSE(o.fast);
   EXPECT_TRUE(o.adapterName.empty());
   EXPECT_TRUE(o.serial.empty());
-  EXPECT_FALSE(o.simOptionGiven);
-}
-
-TEST(Options, SimFailuresMapOntoTheirKinds) {
-  struct Case {
-    const char* text;
-    SimFailure kind;
-    long before;
-  } cases[] = {{"list", SimFailure::list, 0},
-               {"open", SimFailure::open, 0},
-               {"write", SimFailure::write, 0},
-               {"write-after:0", SimFailure::write, 0},
-               {"write-after:99", SimFailure::write, 99}};
-  for (const Case& k : cases) {
-    Options o;
-    ASSERT_EQ(parse({"upload", "f", "--sim-fail", k.text}, o).status, ParseStatus::run) << k.text;
-    EXPECT_EQ(o.simFailure, k.kind) << k.text;
-    EXPECT_EQ(o.simWritesBeforeFailure, k.before) << k.text;
-  }
+  EXPECT_TRUE(o.driverSettings.empty());
 }
 
 TEST(Options, DashDashEndsTheOptions) {

@@ -14,18 +14,14 @@ namespace {
 class DeviceOnTheLine : public UploadTest {
  protected:
   void listen(vdev::VirtualDevice& device) {
-    sim::setLineSink(
+    simulated().setLineSink(
         [&device](const std::uint8_t* b, std::size_t n, std::int64_t) { device.receive(b, n); });
-  }
-  void TearDown() override {
-    sim::setLineSink(nullptr);
-    UploadTest::TearDown();
   }
 };
 
 TEST_F(DeviceOnTheLine, EveryProfileDeliversTheImageIntact) {
   for (const ReleaseProfile* profile : {&profileV1_2, &profileV1_1, &profileEarly}) {
-    sim::reset();
+    resetSimulated();
     vdev::VirtualDevice device(7);
     listen(device);
     const auto image = patternImage(64 * 5 + 17);
@@ -52,7 +48,7 @@ TEST_F(DeviceOnTheLine, ADeviceAtAnotherAddressHearsOnlyBroadcastResets) {
   EXPECT_FALSE(vdev::compare(elsewhere, image).match);
   EXPECT_EQ(elsewhere.counts().rejects[static_cast<std::size_t>(vdev::Reject::otherAddress)], 10u);
 
-  sim::reset();
+  resetSimulated();
   vdev::VirtualDevice any(9);
   listen(any);
   ASSERT_EQ(run(profileV1_2), 0);  // broadcast resets reach every device

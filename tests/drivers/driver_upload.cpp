@@ -6,18 +6,18 @@
 #include "engine/state.h"
 
 Frames DriverUpload::referenceFrames(const ReleaseProfile& profile) {
-  adapter = &sim::adapter();
+  adapter = nullptr;
   run(profile);
   Frames frames;
   for (const sim::Record* r : writes()) frames.push_back(r->bytes);
-  sim::reset();
+  resetSimulated();
   op.events.clear();
   log.clear();
   return frames;
 }
 
-int DriverUpload::runOn(const AdapterTable& table, const ReleaseProfile& profile) {
-  adapter = &table;
+int DriverUpload::runOn(Adapter& driver, const ReleaseProfile& profile) {
+  adapter = &driver;
   return run(profile);
 }
 

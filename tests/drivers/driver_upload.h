@@ -16,8 +16,8 @@ class DriverUpload : public UploadTest {
   // Runs the chosen upload on the simulated adapter and returns the frames
   // written, in order; then forgets that run (record, log, operator events).
   Frames referenceFrames(const ReleaseProfile& profile);
-  // Runs it on `table`; returns program()'s result.
-  int runOn(const AdapterTable& table, const ReleaseProfile& profile);
+  // Runs it on `driver`; returns program()'s result.
+  int runOn(Adapter& driver, const ReleaseProfile& profile);
   // Whether a log line equals `line`.
   bool logged(const std::string& line) const;
 };

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <map>
 
+#include "engine/clock.h"
+
 namespace fake_ftdi {
 namespace {
 
@@ -25,7 +27,9 @@ int note(const char* name, ftdi_context* ctx, std::vector<long> args, int result
   c.args = std::move(args);
   auto it = openedBy.find(ctx);
   if (it != openedBy.end()) c.adapter = it->second->serial;
-  c.at = std::chrono::steady_clock::now();
+  c.at = state.clock == nullptr ? std::chrono::steady_clock::now()
+                                : std::chrono::steady_clock::time_point(
+                                      std::chrono::microseconds(state.clock->nowMicros()));
   c.result = result;
   state.calls.push_back(std::move(c));
   if (error != nullptr && ctx != nullptr) ctx->error_str = error;

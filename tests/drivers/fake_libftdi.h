@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class Clock;
+
 namespace fake_ftdi {
 
 struct Adapter {
@@ -28,7 +30,7 @@ struct Call {
   std::vector<long> args;                    // its numeric arguments, in order
   std::vector<std::uint8_t> bytes;           // what ftdi_write_data was given
   std::string adapter;                       // serial of the adapter it acted on ("" for none)
-  std::chrono::steady_clock::time_point at;  // entry; for writes, return
+  std::chrono::steady_clock::time_point at;  // entry; for writes, return (World::clock's time)
   int result = 0;
 };
 
@@ -40,6 +42,7 @@ struct World {
   int contexts = 0;              // contexts allocated and not yet freed
   int opened = 0;                // adapters opened and not yet closed
   std::vector<int> detachModes;  // module_detach_mode at each ftdi_usb_open_dev
+  Clock* clock = nullptr;        // what calls are stamped with; null: steady_clock
 };
 
 World& world();

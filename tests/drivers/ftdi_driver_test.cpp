@@ -26,7 +26,12 @@ class FtdiDriver : public DriverUpload {
   void SetUp() override {
     DriverUpload::SetUp();
     fake_ftdi::reset();
+    world().clock = &clock;  // the driver times the line on the upload's clock
+    std::string error;
+    ftdi_ = makeFtdi("", {}, error);
+    ASSERT_NE(ftdi_, nullptr) << error;
   }
+  Adapter& ftdiAdapter() { return *ftdi_; }
   // Names and arguments of the calls made to the adapter `serial`, from its opening.
   std::vector<std::pair<std::string, std::vector<long>>> callsTo(const std::string& serial) {
     std::vector<std::pair<std::string, std::vector<long>>> out;
@@ -39,6 +44,7 @@ class FtdiDriver : public DriverUpload {
     EXPECT_EQ(world().opened, 0);
     EXPECT_EQ(world().contexts, 0);
   }
+  std::unique_ptr<Adapter> ftdi_;
 };
 
 fake_ftdi::Adapter adapterWith(std::string serial, std::uint8_t bus = 1,
@@ -52,7 +58,10 @@ fake_ftdi::Adapter adapterWith(std::string serial, std::uint8_t bus = 1,
 
 TEST_F(FtdiDriver, IsRegisteredAndTheDefaultOnThisPlatform) {
   std::string error;
-  EXPECT_EQ(findAdapter("ftdi", error), &ftdiAdapter());
+  const std::unique_ptr<Adapter> named = makeAdapter("ftdi", {}, error);
+  ASSERT_NE(named, nullptr) << error;
+  EXPECT_STREQ(named->name(), "ftdi");
+  EXPECT_STREQ(named->library(), ftdiAdapter().library());
   EXPECT_STREQ(defaultAdapterName(), "ftdi");
 }
 
@@ -136,7 +145,8 @@ TEST_F(FtdiDriver, WholeUploadAsksForTheDmxLineAndBreaksBeforeEveryFrame) {
 }
 
 // The engine runs on a virtual clock here, so frames follow each other at
-// once and the driver alone keeps the line's timing.
+// once and the driver alone keeps the line's timing; the fake stamps its
+// calls with that clock, so only the driver's own waits show.
 TEST_F(FtdiDriver, ABreakNeverCutsThePreviousFrameAndLastsTheDmxMinimum) {
   world().adapters = {adapterWith("A10K3XQ9")};
   chooseImage(everyByteImage(64));
@@ -169,7 +179,7 @@ TEST_F(FtdiDriver, ABreakNeverCutsThePreviousFrameAndLastsTheDmxMinimum) {
 TEST_F(FtdiDriver, OpensAnAdapterWithoutSerialByItsUsbPosition) {
   world().adapters = {adapterWith("", 2, {3, 1}), adapterWith("", 2, {3, 2})};
   chooseImage(everyByteImage(10));
-  wantedSerial = "usb:2-3.2 (no serial number)";
+  mainLine.wantedSerial = "usb:2-3.2 (no serial number)";
   ASSERT_EQ(runOn(ftdiAdapter(), profileV1_1), uploadDone);
   EXPECT_TRUE(logged("Opened device usb:2-3.2 (no serial number)"));
   const auto writes = callsNamed("ftdi_write_data");
@@ -304,7 +314,7 @@ TEST_F(FtdiDriver, UnpluggedMidUploadFailsTheUploadAndStillCloses) {
 TEST_F(FtdiDriver, CallsOnAnUnpluggedAdapterFailAndSayWhy) {
   world().adapters = {adapterWith("A10K3XQ9")};
   world().adapters[0].unplugAtWrite = 2;
-  const AdapterTable& t = ftdiAdapter();
+  Adapter& t = ftdiAdapter();
   FT_HANDLE h = nullptr;
   ASSERT_EQ(t.FT_OpenEx(const_cast<char*>("A10K3XQ9"), FT_OPEN_BY_SERIAL_NUMBER, &h), FT_OK);
   std::uint8_t frame[76] = {0x91};

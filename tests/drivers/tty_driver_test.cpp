@@ -96,11 +96,12 @@ class TtyDriver : public DriverUpload {
     std::filesystem::remove_all(portDir, ec);
     DriverUpload::TearDown();
   }
-  const AdapterTable& tty(const std::string& path) {
+  // The adapter for the port, kept for the test.
+  Adapter& tty(const std::string& path) {
     std::string error;
-    const AdapterTable* t = findAdapter("tty:" + path, error);
-    EXPECT_NE(t, nullptr) << error;
-    return *t;
+    made.push_back(makeAdapter("tty:" + path, {}, error));
+    EXPECT_NE(made.back(), nullptr) << error;
+    return *made.back();
   }
   void expectCannotConnect(const std::string& reason) {
     auto lines = logLines();
@@ -112,6 +113,7 @@ class TtyDriver : public DriverUpload {
     EXPECT_EQ(op.events[op.events.size() - 2].text, "CANNOT CONNECT TO PROGRAMMER");
   }
   std::string portDir;
+  std::vector<std::unique_ptr<Adapter>> made;
 };
 
 TEST_F(TtyDriver, WholeUploadArrivesByteExactInOrderIn76BytePackets) {
@@ -167,7 +169,7 @@ TEST_F(TtyDriver, SetsTheLineUpForDmx512) {
 TEST_F(TtyDriver, TableCallsChangeOnlyWhatTheyName) {
   Pty pty;
   ASSERT_TRUE(pty.ok());
-  const AdapterTable& t = tty(pty.path);
+  Adapter& t = tty(pty.path);
   FT_HANDLE h = nullptr;
   ASSERT_EQ(t.FT_OpenEx(pty.path.data(), FT_OPEN_BY_SERIAL_NUMBER, &h), FT_OK) << t.lastError();
   // A pseudo-terminal keeps the stop bits but always reports 8 data bits
@@ -241,7 +243,7 @@ TEST_F(TtyDriver, PermissionDeniedPointsAtTheDialoutGroup) {
   if (child == 0) {
     if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
     std::string error;
-    const AdapterTable* t = findAdapter("tty:" + path, error);
+    const std::unique_ptr<Adapter> t = makeAdapter("tty:" + path, {}, error);
     FT_HANDLE h = nullptr;
     const FT_STATUS status = t->FT_OpenEx(const_cast<char*>(path.c_str()), 1, &h);
     const std::string why = t->lastError();
@@ -289,9 +291,9 @@ TEST_F(TtyDriver, HangUpMidUploadFailsTheUploadAndStillCloses) {
 
 TEST_F(TtyDriver, NeedsAUsablePath) {
   std::string error;
-  EXPECT_EQ(findAdapter("tty:", error), nullptr);
+  EXPECT_EQ(makeAdapter("tty:", {}, error), nullptr);
   EXPECT_EQ(error, "the tty adapter needs the port's path, as in tty:/dev/ttyUSB0");
-  EXPECT_EQ(findAdapter("tty:/dev/" + std::string(60, 'x'), error), nullptr);
+  EXPECT_EQ(makeAdapter("tty:/dev/" + std::string(60, 'x'), {}, error), nullptr);
   EXPECT_EQ(error.rfind("the port's path is longer than 63 characters", 0), 0u);
 }
 

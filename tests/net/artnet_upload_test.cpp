@@ -22,26 +22,20 @@ using testnet::Datagram;
 using testnet::FakeNode;
 using testnet::NodeIdentity;
 
-const AdapterTable* artnetTo(const std::string& argument) {
-  std::string error;
-  const AdapterTable* table = findAdapter("artnet:" + argument, error);
-  EXPECT_NE(table, nullptr) << error;
-  return table;
-}
-
 class ArtnetUpload : public testnet::NetUploadTest {
  protected:
   void SetUp() override {
     NetUploadTest::SetUp();
-    artnet::settings() = {};
-    artnet::settings().nodePort = node.port();
-    artnet::settings().replyPort = 0;
-    artnet::settings().pollWindowMs = 1500;
+    settings.nodePort = node.port();
+    settings.replyPort = 0;
+    settings.pollWindowMs = 1500;
   }
-  void TearDown() override {
-    artnet::settings() = {};
-    NetUploadTest::TearDown();
+  // An adapter for "artnet:ARGUMENT" with the test's settings, kept for the test.
+  Adapter* artnetTo(const std::string& argument) {
+    std::string error;
+    return keep(artnet::makeWith(argument, settings, error), error);
   }
+  artnet::Settings settings;
 };
 
 // The fields of one ArtNzs packet, read by hand from its bytes.
@@ -75,7 +69,7 @@ TEST_F(ArtnetUpload, EveryFrameArrivesAsOneArtNzsPacketInOrder) {
   EXPECT_FALSE(lockstep.lagged);
 
   const auto frames = framesSent();
-  ASSERT_EQ(frames.size(), testnet::recordedWrites().size()) << "a write failed";
+  ASSERT_EQ(frames.size(), recording->writes.size()) << "a write failed";
   ASSERT_EQ(frames.size(), 470u);
   ASSERT_TRUE(node.waitFor(frames.size(), 3000));
   const auto packets = node.packets();
@@ -109,9 +103,11 @@ TEST_F(ArtnetUpload, EveryFrameArrivesAsOneArtNzsPacketInOrder) {
 TEST_F(ArtnetUpload, PortAddressAsOneNumberAndSequenceCarriesOnAcrossUploads) {
   const auto image = patternImage(64);
   chooseImage(image);
-  ASSERT_EQ(runThrough(artnetTo("127.0.0.1:32767"), profileEarly), uploadDone) << log;
+  // One adapter for both uploads, as one program run would use.
+  Adapter* node32767 = artnetTo("127.0.0.1:32767");
+  ASSERT_EQ(runThrough(node32767, profileEarly), uploadDone) << log;
   const std::size_t first = framesSent().size();
-  ASSERT_EQ(runThrough(artnetTo("127.0.0.1:32767"), profileEarly), uploadDone) << log;
+  ASSERT_EQ(runThrough(node32767, profileEarly), uploadDone) << log;
   ASSERT_TRUE(node.waitFor(first + framesSent().size(), 3000));
   const auto packets = node.packets();
   ASSERT_EQ(packets.size(), first + framesSent().size());
@@ -135,18 +131,18 @@ TEST_F(ArtnetUpload, NodeThatStopsListeningFailsTheUpload) {
     testnet::LoopbackSocket gone;
     closedPort = gone.port();
   }
-  artnet::settings().nodePort = closedPort;
-  artnet::settings().pollWindowMs = 200;
-  uploadClock = &clock;  // nothing arrives anywhere, so there is nothing to wait for
-  wantedSerial = "127.0.0.1";
+  settings.nodePort = closedPort;
+  settings.pollWindowMs = 200;
+  mainLine.clock = &clock;  // nothing arrives anywhere, so there is nothing to wait for
+  mainLine.wantedSerial = "127.0.0.1";
   chooseImage(patternImage(300));
   const int result = runThrough(artnetTo("127.0.0.1"), profileV1_1);
-  wantedSerial = nullptr;
-  if (result == uploadDone && testnet::goodWrites() == testnet::recordedWrites().size())
+  mainLine.wantedSerial = nullptr;
+  if (result == uploadDone && recording->goodWrites() == recording->writes.size())
     GTEST_SKIP() << "this system's sockets do not report a refused UDP port on send";
   EXPECT_EQ(result, uploadLinkFailed) << log;
-  ASSERT_FALSE(testnet::recordedWrites().empty());
-  EXPECT_LT(testnet::goodWrites(), 10u);
+  ASSERT_FALSE(recording->writes.empty());
+  EXPECT_LT(recording->goodWrites(), 10u);
   EXPECT_NE(std::string(adapter->lastError()).find("127.0.0.1:"), std::string::npos)
       << adapter->lastError();
   EXPECT_NE(log.find("Send failed at frame"), std::string::npos) << log;
@@ -156,8 +152,8 @@ TEST_F(ArtnetUpload, NodeThatStopsListeningFailsTheUpload) {
 class ArtnetListing : public ArtnetUpload {
  protected:
   bool list(const std::string& argument) {
-    adapter = artnetTo(argument);
-    return linkLoad() && linkList();
+    mainLine.adapter = adapter = artnetTo(argument);
+    return linkLoad(mainLine) && linkList(mainLine);
   }
 };
 
@@ -182,7 +178,7 @@ TEST_F(ArtnetListing, EachReplyOfALargeNodeIsListedAndLongTextsAreCut) {
   b.bindIndex = 2;
   FakeNode big(std::vector<NodeIdentity>{a, b});
   ASSERT_TRUE(big.good());
-  artnet::settings().nodePort = big.port();
+  settings.nodePort = big.port();
   ASSERT_TRUE(list("127.0.0.1"));
   ASSERT_EQ(iNumDevs, 2);
   EXPECT_STREQ(cBufLD, "127.0.0.1 FakeNode [3:4:0 3:4:1 3:4:2 3:4:15]");
@@ -194,35 +190,37 @@ TEST_F(ArtnetListing, EachReplyOfALargeNodeIsListedAndLongTextsAreCut) {
 TEST_F(ArtnetListing, SilentHostListsNothingAndCannotBeOpened) {
   FakeNode mute(std::vector<NodeIdentity>{});
   ASSERT_TRUE(mute.good());
-  artnet::settings().nodePort = mute.port();
-  artnet::settings().pollWindowMs = 300;
+  settings.nodePort = mute.port();
+  settings.pollWindowMs = 300;
   const std::int64_t before = realClock().nowMicros();
   ASSERT_TRUE(list("127.0.0.1"));
   EXPECT_GE(realClock().nowMicros() - before, 300'000) << "the listing gave up early";
   EXPECT_EQ(iNumDevs, 0);
   EXPECT_EQ(mute.pollsSeen(), 1);
-  ::testing::internal::CaptureStdout();
-  EXPECT_FALSE(linkOpen());
-  const std::string out = ::testing::internal::GetCapturedStdout();
+  LogCollector collected;
+  mainLine.log = &collected;
+  EXPECT_FALSE(linkOpen(mainLine));
+  mainLine.log = nullptr;
+  const std::string out = collected.text();
   EXPECT_NE(out.find("no Art-Net node answered an ArtPoll at 127.0.0.1"), std::string::npos) << out;
 }
 
 TEST(ArtnetAdapter, ArgumentsAreCheckedWhenTheAdapterIsNamed) {
   std::string error;
-  EXPECT_EQ(findAdapter("artnet", error), nullptr);
+  EXPECT_EQ(makeAdapter("artnet", {}, error), nullptr);
   EXPECT_NE(error.find("artnet:HOST[:PORT-ADDRESS]"), std::string::npos) << error;
   for (const char* bad : {"artnet:h:32768", "artnet:h:1:16:0", "artnet:h:128:0:0", "artnet:h:x",
                           "artnet:h:1:2", "artnet:h:-1", "artnet:h:"}) {
     error.clear();
-    EXPECT_EQ(findAdapter(bad, error), nullptr) << bad;
+    EXPECT_EQ(makeAdapter(bad, {}, error), nullptr) << bad;
     EXPECT_NE(error.find("port address"), std::string::npos) << bad << ": " << error;
   }
-  EXPECT_NE(findAdapter("artnet:node.example:127:15:15", error), nullptr) << error;
-  EXPECT_NE(findAdapter("artnet:10.0.0.5:0", error), nullptr) << error;
+  EXPECT_NE(makeAdapter("artnet:node.example:127:15:15", {}, error), nullptr) << error;
+  EXPECT_NE(makeAdapter("artnet:10.0.0.5:0", {}, error), nullptr) << error;
 }
 
 TEST_F(ArtnetUpload, WritesThatArtNzsCannotCarryAreRefusedAndSendNothing) {
-  const AdapterTable* t = artnetTo("127.0.0.1");
+  Adapter* t = artnetTo("127.0.0.1");
   ASSERT_TRUE(t->load());
   FT_HANDLE h = nullptr;
   ASSERT_EQ(t->FT_OpenEx(const_cast<char*>("127.0.0.1 FakeNode [0:0:0]"), 1, &h), FT_OK)

@@ -4,41 +4,35 @@
 #include "engine/state.h"
 
 namespace testnet {
-namespace {
 
-const AdapterTable* inner = nullptr;
-AdapterTable wrapped;
-std::vector<WriteRecord> recorded;
-
-FT_STATUS FTAPI recordingWrite(FT_HANDLE h, void* buffer, FT_DWORD length, FT_DWORD* written) {
+FT_STATUS RecordingAdapter::FT_Write(FT_HANDLE h, void* buffer, FT_DWORD length,
+                                     FT_DWORD* written) {
   const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-  const FT_STATUS status = inner->FT_Write(h, buffer, length, written);
-  recorded.push_back({{bytes, bytes + length}, status});
+  const FT_STATUS status = AdapterWrapper::FT_Write(h, buffer, length, written);
+  writes.push_back({{bytes, bytes + length}, status});
   return status;
 }
 
-}  // namespace
-
-const AdapterTable* recording(const AdapterTable* table) {
-  inner = table;
-  wrapped = *table;
-  wrapped.FT_Write = recordingWrite;
-  recorded.clear();
-  return &wrapped;
-}
-
-std::vector<WriteRecord>& recordedWrites() { return recorded; }
-
-std::size_t goodWrites() {
+std::size_t RecordingAdapter::goodWrites() const {
   std::size_t n = 0;
-  for (const WriteRecord& w : recorded) n += w.status == FT_OK ? 1 : 0;
+  for (const WriteRecord& w : writes) n += w.status == FT_OK ? 1 : 0;
   return n;
 }
 
 void LockstepClock::pause(unsigned ms) {
   now += static_cast<std::int64_t>(ms) * 1000;
   pauses.push_back(ms);
-  if (!node_.waitFor(goodWrites(), 3000)) lagged = true;
+  catchUp();
+}
+
+void LockstepClock::pauseUntil(std::int64_t deadline) {
+  if (deadline <= now) return;
+  now = deadline;
+  catchUp();
+}
+
+void LockstepClock::catchUp() {
+  if (sender != nullptr && !node_.waitFor(sender->goodWrites(), 3000)) lagged = true;
 }
 
 std::vector<std::uint8_t> imageFromFrames(const std::vector<std::vector<std::uint8_t>>& frames) {
@@ -55,22 +49,25 @@ std::vector<std::uint8_t> imageFromFrames(const std::vector<std::vector<std::uin
 void NetUploadTest::SetUp() {
   UploadTest::SetUp();
   ASSERT_TRUE(node.good()) << "cannot bind a UDP socket on 127.0.0.1";
-  uploadClock = &lockstep;
+  mainLine.clock = &lockstep;
 }
 
-void NetUploadTest::TearDown() {
-  adapter = &sim::adapter();
-  UploadTest::TearDown();
+Adapter* NetUploadTest::keep(std::unique_ptr<Adapter> adapter, const std::string& error) {
+  EXPECT_NE(adapter, nullptr) << error;
+  made.push_back(std::move(adapter));
+  return made.back().get();
 }
 
-int NetUploadTest::runThrough(const AdapterTable* table, const ReleaseProfile& profile) {
-  adapter = recording(table);
+int NetUploadTest::runThrough(Adapter* inner, const ReleaseProfile& profile) {
+  recording = std::make_unique<RecordingAdapter>(*inner);
+  lockstep.sender = recording.get();
+  adapter = recording.get();
   return run(profile);
 }
 
 std::vector<std::vector<std::uint8_t>> NetUploadTest::framesSent() const {
   std::vector<std::vector<std::uint8_t>> frames;
-  for (const WriteRecord& w : recorded)
+  for (const WriteRecord& w : recording->writes)
     if (w.status == FT_OK) frames.push_back(w.bytes);
   return frames;
 }

@@ -1,14 +1,15 @@
 // What the network upload tests share: a recording wrapper around a
-// driver's table (the frames the engine handed over, in order), a clock that
-// lets virtual time pass only once the node has every packet sent so far,
-// and a fixture that puts both in place around a fake node.
+// driver's adapter (the frames the engine handed over, in order), a clock
+// that lets virtual time pass only once the node has every packet sent so
+// far, and a fixture that puts both in place around a fake node.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/adapter_table.h"
+#include "engine/adapter_wrapper.h"
 #include "engine/clock.h"
 #include "tests/net/fake_node.h"
 #include "tests/support/upload_harness.h"
@@ -20,22 +21,30 @@ struct WriteRecord {
   FT_STATUS status;
 };
 
-// A copy of `inner` whose FT_Write first records what it is given.
-const AdapterTable* recording(const AdapterTable* inner);
-std::vector<WriteRecord>& recordedWrites();
-std::size_t goodWrites();
+// Forwards every call to `inner`; FT_Write also records what it is given.
+class RecordingAdapter final : public AdapterWrapper {
+ public:
+  using AdapterWrapper::AdapterWrapper;
+  FT_STATUS FT_Write(FT_HANDLE h, void* buffer, FT_DWORD length, FT_DWORD* written) override;
+
+  std::size_t goodWrites() const;
+  std::vector<WriteRecord> writes;
+};
 
 class LockstepClock final : public Clock {
  public:
   explicit LockstepClock(const FakeNode& node) : node_(node) {}
   void pause(unsigned ms) override;
   std::int64_t nowMicros() override { return now; }
+  void pauseUntil(std::int64_t deadline) override;
 
   std::int64_t now = 1'000'000;
   std::vector<unsigned> pauses;
-  bool lagged = false;  // the node did not get a packet within 3 s
+  bool lagged = false;                       // the node did not get a packet within 3 s
+  const RecordingAdapter* sender = nullptr;  // whose good writes the node must have
 
  private:
+  void catchUp();
   const FakeNode& node_;
 };
 
@@ -46,14 +55,18 @@ std::vector<std::uint8_t> imageFromFrames(const std::vector<std::vector<std::uin
 class NetUploadTest : public UploadTest {
  protected:
   void SetUp() override;
-  void TearDown() override;
-  // Runs program() through `table` (wrapped for recording) on the lockstep clock.
-  int runThrough(const AdapterTable* table, const ReleaseProfile& profile);
-  // The frames the engine wrote successfully, in order.
+  // Keeps an adapter made by the test alive for the test; null (and a
+  // failure naming `error`) when it was not made.
+  Adapter* keep(std::unique_ptr<Adapter> made, const std::string& error);
+  // Runs program() through `inner` (wrapped for recording) on the lockstep clock.
+  int runThrough(Adapter* inner, const ReleaseProfile& profile);
+  // The frames the engine wrote successfully in the last run, in order.
   std::vector<std::vector<std::uint8_t>> framesSent() const;
 
   FakeNode node;
   LockstepClock lockstep{node};
+  std::vector<std::unique_ptr<Adapter>> made;
+  std::unique_ptr<RecordingAdapter> recording;
 };
 
 }  // namespace testnet

@@ -28,13 +28,6 @@ constexpr const char* kCid = "6ba7b810-9dad-41d1-80b4-00c04fd430c8";
 constexpr std::uint8_t kCidBytes[16] = {0x6b, 0xa7, 0xb8, 0x10, 0x9d, 0xad, 0x41, 0xd1,
                                         0x80, 0xb4, 0x00, 0xc0, 0x4f, 0xd4, 0x30, 0xc8};
 
-const AdapterTable* sacnTo(const std::string& argument) {
-  std::string error;
-  const AdapterTable* table = findAdapter("sacn:" + argument, error);
-  EXPECT_NE(table, nullptr) << error;
-  return table;
-}
-
 std::uint16_t be16(const std::vector<std::uint8_t>& b, std::size_t at) {
   return static_cast<std::uint16_t>(b[at] << 8 | b[at + 1]);
 }
@@ -76,17 +69,21 @@ class SacnUpload : public testnet::NetUploadTest {
  protected:
   void SetUp() override {
     NetUploadTest::SetUp();
-    sacn::settings().port = node.port();
-    std::string error;
-    ASSERT_TRUE(sacnSetCid(kCid, error)) << error;
+    settings.port = node.port();
+    settings.cid = kCid;
   }
-  void TearDown() override {
-    sacn::settings() = {};
+  // An adapter for "sacn:ARGUMENT" with the test's settings, kept for the test.
+  Adapter* sacnTo(const std::string& argument) {
     std::string error;
-    sacnSetCid("", error);
-    NetUploadTest::TearDown();
+    return keep(sacn::makeWith(argument, settings, error), error);
   }
+  sacn::Settings settings;
 };
+
+// Whether `cid` is taken as a CID: an adapter with it can be made.
+bool cidTaken(const std::string& cid, std::string& error) {
+  return sacn::makeWith("1", {5568, cid}, error) != nullptr;
+}
 
 TEST_F(SacnUpload, EveryFrameIsOneDataPacketAndTheStreamEndsTerminated) {
   const auto image = patternImage(30 * 64 + 1);
@@ -95,7 +92,7 @@ TEST_F(SacnUpload, EveryFrameIsOneDataPacketAndTheStreamEndsTerminated) {
   ASSERT_EQ(runThrough(sacnTo("300@127.0.0.1"), profileV1_1), uploadDone) << log;
   EXPECT_FALSE(lockstep.lagged);
   const auto frames = framesSent();
-  ASSERT_EQ(frames.size(), testnet::recordedWrites().size()) << "a write failed";
+  ASSERT_EQ(frames.size(), recording->writes.size()) << "a write failed";
   ASSERT_TRUE(node.waitFor(frames.size() + 3, 3000));
   const auto packets = node.packets();
   ASSERT_EQ(packets.size(), frames.size() + 3);
@@ -123,11 +120,13 @@ TEST_F(SacnUpload, EveryFrameIsOneDataPacketAndTheStreamEndsTerminated) {
 
 TEST_F(SacnUpload, SequenceNumbersArePerUniverseAndCarryOn) {
   chooseImage(patternImage(10));
-  ASSERT_EQ(runThrough(sacnTo("5@127.0.0.1"), profileEarly), uploadDone) << log;
+  // One adapter per universe, as one program run would keep them.
+  Adapter* universe5 = sacnTo("5@127.0.0.1");
+  ASSERT_EQ(runThrough(universe5, profileEarly), uploadDone) << log;
   const std::size_t a = framesSent().size() + 3;
   ASSERT_EQ(runThrough(sacnTo("6@127.0.0.1"), profileEarly), uploadDone) << log;
   const std::size_t b = framesSent().size() + 3;
-  ASSERT_EQ(runThrough(sacnTo("5@127.0.0.1"), profileEarly), uploadDone) << log;
+  ASSERT_EQ(runThrough(universe5, profileEarly), uploadDone) << log;
   const std::size_t c = framesSent().size() + 3;
   ASSERT_TRUE(node.waitFor(a + b + c, 3000));
   const auto packets = node.packets();
@@ -142,13 +141,13 @@ TEST_F(SacnUpload, SequenceNumbersArePerUniverseAndCarryOn) {
 }
 
 TEST_F(SacnUpload, ListingNamesWhereThePacketsGoWithoutSendingAny) {
-  adapter = sacnTo("258@127.0.0.1");
-  ASSERT_TRUE(linkLoad() && linkList());
+  mainLine.adapter = sacnTo("258@127.0.0.1");
+  ASSERT_TRUE(linkLoad(mainLine) && linkList(mainLine));
   EXPECT_EQ(iNumDevs, 1);
   EXPECT_EQ(std::string(cBufLD), "universe 258 -> 127.0.0.1:" + std::to_string(node.port()));
-  sacn::settings() = {};
-  adapter = sacnTo("258");
-  ASSERT_TRUE(linkList());
+  settings = {};
+  mainLine.adapter = sacnTo("258");
+  ASSERT_TRUE(linkList(mainLine));
   EXPECT_STREQ(cBufLD, "universe 258 -> 239.255.1.2:5568");  // the universe's multicast group
   EXPECT_EQ(node.count(), 0u);
 }
@@ -158,24 +157,24 @@ TEST(SacnAdapter, UniverseAndHostAreCheckedWhenTheAdapterIsNamed) {
   for (const char* bad : {"sacn", "sacn:0", "sacn:64000", "sacn:abc", "sacn:1x", "sacn:@host",
                           "sacn:1@", "sacn:123456"}) {
     error.clear();
-    EXPECT_EQ(findAdapter(bad, error), nullptr) << bad;
+    EXPECT_EQ(makeAdapter(bad, {}, error), nullptr) << bad;
     EXPECT_FALSE(error.empty()) << bad;
   }
-  EXPECT_NE(findAdapter("sacn:1", error), nullptr) << error;
-  EXPECT_NE(findAdapter("sacn:63999@node.example", error), nullptr) << error;
+  EXPECT_NE(makeAdapter("sacn:1", {}, error), nullptr) << error;
+  EXPECT_NE(makeAdapter("sacn:63999@node.example", {}, error), nullptr) << error;
 }
 
 TEST(SacnCid, GivenCidsAreCheckedAndNeverTheNilOne) {
   std::string error;
-  EXPECT_FALSE(sacnSetCid("not a cid", error));
-  EXPECT_FALSE(sacnSetCid("6ba7b810-9dad-41d1-80b4-00c04fd430c", error));   // short
-  EXPECT_FALSE(sacnSetCid("6ba7b810x9dad-41d1-80b4-00c04fd430c8", error));  // no dash
-  EXPECT_FALSE(sacnSetCid("6ba7b810-9dad-41d1-80b4-00c04fd430cg", error));  // not hex
-  EXPECT_FALSE(sacnSetCid("00000000-0000-0000-0000-000000000000", error));  // nil
+  EXPECT_FALSE(cidTaken("not a cid", error));
+  EXPECT_FALSE(cidTaken("6ba7b810-9dad-41d1-80b4-00c04fd430c", error));   // short
+  EXPECT_FALSE(cidTaken("6ba7b810x9dad-41d1-80b4-00c04fd430c8", error));  // no dash
+  EXPECT_FALSE(cidTaken("6ba7b810-9dad-41d1-80b4-00c04fd430cg", error));  // not hex
+  EXPECT_FALSE(cidTaken("00000000-0000-0000-0000-000000000000", error));  // nil
   EXPECT_NE(error.find("not a CID"), std::string::npos) << error;
   // Either case, and the blanks a pasted text brings along.
-  EXPECT_TRUE(sacnSetCid(" 6BA7B810-9DAD-41D1-80B4-00C04FD430C8\n", error));
-  EXPECT_TRUE(sacnSetCid("", error));
+  EXPECT_TRUE(cidTaken(" 6BA7B810-9DAD-41D1-80B4-00C04FD430C8\n", error));
+  EXPECT_TRUE(cidTaken("", error));
 }
 
 class SacnCidFile : public ::testing::Test {

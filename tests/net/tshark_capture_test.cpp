@@ -18,7 +18,6 @@
 #include <thread>
 
 #include "drivers/artnet.h"
-#include "drivers/registry.h"
 #include "drivers/sacn.h"
 #include "engine/program.h"
 #include "profiles/profiles.h"
@@ -135,10 +134,6 @@ class CaptureTest : public testnet::NetUploadTest {
   }
   void TearDown() override {
     stopCapture();
-    artnet::settings() = {};
-    sacn::settings() = {};
-    std::string error;
-    sacnSetCid("", error);
     NetUploadTest::TearDown();
   }
   void stopCapture() {
@@ -162,12 +157,13 @@ class CaptureTest : public testnet::NetUploadTest {
 };
 
 TEST_F(CaptureTest, TsharkDecodesEveryArtNetPacketAsArtNzsCarryingTheFrames) {
-  artnet::settings().nodePort = node.port();
-  artnet::settings().replyPort = 0;
+  artnet::Settings settings;
+  settings.nodePort = node.port();
+  settings.replyPort = 0;
   std::string error;
   chooseImage(patternImage(200));
-  ASSERT_EQ(runThrough(findAdapter("artnet:127.0.0.1:0:0:5", error), profileV1_2), uploadDone)
-      << log;
+  Adapter* toNode = keep(artnet::makeWith("127.0.0.1:0:0:5", settings, error), error);
+  ASSERT_EQ(runThrough(toNode, profileV1_2), uploadDone) << log;
   stopCapture();
   auto args = onlyNode();
   args.insert(args.end(), {"-d", "udp.port==" + std::to_string(node.port()) + ",artnet", "-T",
@@ -206,11 +202,12 @@ TEST_F(CaptureTest, TsharkDecodesEveryArtNetPacketAsArtNzsCarryingTheFrames) {
 }
 
 TEST_F(CaptureTest, TsharkDecodesEverySacnPacketAsE131DataWithStartCode0x91) {
-  sacn::settings().port = node.port();
+  const sacn::Settings settings{node.port(), "0f1e2d3c-4b5a-4978-8695-a4b3c2d1e0ff"};
   std::string error;
-  ASSERT_TRUE(sacnSetCid("0f1e2d3c-4b5a-4978-8695-a4b3c2d1e0ff", error)) << error;
   chooseImage(patternImage(200));
-  ASSERT_EQ(runThrough(findAdapter("sacn:77@127.0.0.1", error), profileV1_2), uploadDone) << log;
+  Adapter* source = keep(sacn::makeWith("77@127.0.0.1", settings, error), error);
+  ASSERT_NE(source, nullptr) << error;
+  ASSERT_EQ(runThrough(source, profileV1_2), uploadDone) << log;
   ASSERT_TRUE(node.waitFor(framesSent().size() + 3, 3000));
   stopCapture();
   std::vector<std::string> args = onlyNode();

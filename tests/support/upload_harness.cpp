@@ -9,13 +9,9 @@
 #include "engine/state.h"
 
 void UploadTest::SetUp() {
-  sim::reset();
-  sim::setTimeSource([this] { return clock.now; });
-  sim::setLineSink(nullptr);
-  uploadClock = &clock;
-  uploadOperator = &op;
-  adapter = &sim::adapter();
-  wantedSerial = nullptr;
+  mainLine.clock = &clock;
+  mainLine.op = &op;
+  mainLine.wantedSerial = nullptr;
   std::memset(szFile, 0, sizeof szFile);
   checked = false;
   address = 1;
@@ -31,8 +27,10 @@ void UploadTest::SetUp() {
 }
 
 void UploadTest::TearDown() {
-  sim::setTimeSource(nullptr);
-  uploadClock = &realClock();
+  mainLine.adapter = nullptr;
+  mainLine.clock = nullptr;
+  mainLine.op = nullptr;
+  mainLine.log = nullptr;
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
 }
@@ -48,15 +46,18 @@ std::string UploadTest::chooseImage(const std::vector<std::uint8_t>& bytes, cons
 
 int UploadTest::run(const ReleaseProfile& profile) {
   selectProfile(profile);
-  ::testing::internal::CaptureStdout();
+  LogCollector collected;
+  mainLine.adapter = adapter != nullptr ? adapter : sim_.get();
+  mainLine.log = &collected;
   const int result = program();
-  log = ::testing::internal::GetCapturedStdout();
+  mainLine.log = nullptr;
+  log = collected.text();
   return result;
 }
 
 std::vector<const sim::Record*> UploadTest::writes() const {
   std::vector<const sim::Record*> out;
-  for (const sim::Record& r : sim::record())
+  for (const sim::Record& r : sim_->record())
     if (r.call == sim::Call::write) out.push_back(&r);
   return out;
 }

@@ -1,34 +1,23 @@
-// What the upload tests run on: a virtual clock, an operator that records
-// what it is asked to show, and the simulated adapter, all reset per test.
+// What the upload tests run on: the window program's line (the module-level
+// state) on a virtual clock, an operator that records what it is asked to
+// show, a log collected in memory, and a simulated adapter of the test's
+// own, all fresh per test.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "drivers/sim.h"
-#include "engine/clock.h"
-#include "engine/operator.h"
+#include "engine/adapter.h"
+#include "engine/log.h"
 #include "engine/profile.h"
+#include "tests/support/stand_ins.h"
 
-// Time advances only when the upload pauses.
-class VirtualClock final : public Clock {
- public:
-  void pause(unsigned ms) override {
-    pauses.push_back(ms);
-    now += static_cast<std::int64_t>(ms) * 1000;
-  }
-  std::int64_t nowMicros() override { return now; }
-  void uploadBegins() override { ++begins; }
-  void uploadEnds() override { ++ends; }
-
-  std::int64_t now = 1'000'000;
-  std::vector<unsigned> pauses;
-  int begins = 0;
-  int ends = 0;
-};
+using VirtualClock = InstantClock;
 
 // One thing the operator was asked to do, in order.
 struct OperatorEvent {
@@ -60,7 +49,7 @@ class RecordingOperator final : public Operator {
   VirtualClock& clock;
 };
 
-// Base fixture: fresh shared state, sim adapter, virtual clock, a temp dir.
+// Base fixture: fresh shared state, a simulated adapter, virtual clock, a temp dir.
 class UploadTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -68,15 +57,23 @@ class UploadTest : public ::testing::Test {
 
   // Writes `bytes` to a file in the test's folder and chooses it.
   std::string chooseImage(const std::vector<std::uint8_t>& bytes, const char* name = "image.bin");
-  // Runs program() with `profile`, capturing the log. Returns its result.
+  // Runs program() with `profile` on the line's adapter (the simulated one
+  // unless the test gave another). Returns its result; the log is in `log`.
   int run(const ReleaseProfile& profile);
 
-  // Writes made, in order, with their bytes.
+  // The test's simulated adapter, its calls and its writes, in order.
+  sim::SimAdapter& simulated() { return *sim_; }
+  // A new simulated adapter, with the default settings and an empty record.
+  void resetSimulated() { sim_ = std::make_unique<sim::SimAdapter>(); }
+  const std::vector<sim::Record>& record() const { return sim_->record(); }
   std::vector<const sim::Record*> writes() const;
   std::vector<std::string> logLines() const;
 
   VirtualClock clock;
   RecordingOperator op{clock};
+  std::unique_ptr<sim::SimAdapter> sim_ = std::make_unique<sim::SimAdapter>();
+  // The adapter run() uploads through; null: the simulated one.
+  Adapter* adapter = nullptr;
   std::string dir;
   std::string log;
 };

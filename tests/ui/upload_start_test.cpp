@@ -29,7 +29,7 @@ TEST_F(UploadTest, ThreadThatCannotStartGivesTheControlsBack) {
   EXPECT_EQ(op.events[0].kind, OperatorEvent::error);
   EXPECT_EQ(op.events[0].text, "CANNOT START UPLOAD");
   EXPECT_EQ(op.events[1].kind, OperatorEvent::enable);
-  EXPECT_TRUE(sim::record().empty());
+  EXPECT_TRUE(record().empty());
 }
 
 TEST_F(UploadTest, WorkerRunsTheUploadOnItsOwnThread) {

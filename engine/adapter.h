@@ -1,0 +1,60 @@
+// An adapter: one USB-to-DMX interface, network node or simulation, as one
+// object that holds all of its state. Its calls are the D2XX-shaped set the
+// link makes (the Windows programs load FTDI's library, whose calls these
+// are); each driver implements them for its own kind of adapter, so two
+// adapters, of one kind or of two, can be open at once in one process.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "engine/clock.h"
+#include "engine/ftd2xx_types.h"
+
+class Adapter {
+ public:
+  Adapter(const char* name, const char* library) : name_(name), library_(library) {}
+  virtual ~Adapter() = default;
+  Adapter(const Adapter&) = delete;
+  Adapter& operator=(const Adapter&) = delete;
+
+  // Registry name: "d2xx", "sim", "ftdi", ...
+  const char* name() const { return name_; }
+  // What load() brings in, named in "cannot load" lines.
+  const char* library() const { return library_; }
+
+  // Makes the calls below usable (loads a library, opens the network, ...).
+  // False when that is impossible; the link then reports the driver missing.
+  virtual bool load() { return true; }
+
+  virtual FT_STATUS FT_ListDevices(void* pArg1, void* pArg2, FT_DWORD Flags) = 0;
+  virtual FT_STATUS FT_OpenEx(void* pArg1, FT_DWORD Flags, FT_HANDLE* pHandle) = 0;
+  virtual FT_STATUS FT_SetBaudRate(FT_HANDLE ftHandle, std::uint32_t BaudRate) = 0;
+  virtual FT_STATUS FT_SetDataCharacteristics(FT_HANDLE ftHandle, std::uint8_t WordLength,
+                                              std::uint8_t StopBits, std::uint8_t Parity) = 0;
+  virtual FT_BOOL FT_W32_EscapeCommFunction(FT_HANDLE ftHandle, FT_DWORD dwFunc) = 0;
+  virtual FT_BOOL FT_W32_SetCommBreak(FT_HANDLE ftHandle) = 0;
+  virtual FT_BOOL FT_W32_ClearCommBreak(FT_HANDLE ftHandle) = 0;
+  virtual FT_STATUS FT_Write(FT_HANDLE ftHandle, void* lpBuffer, FT_DWORD dwBytesToWrite,
+                             FT_DWORD* lpdwBytesWritten) = 0;
+  virtual FT_STATUS FT_Close(FT_HANDLE ftHandle) = 0;
+
+  // A person-readable reason for the last failed call (libftdi's error
+  // string, errno text, ...); "" when the driver has none.
+  virtual const char* lastError() const { return ""; }
+
+  // The clock the driver stamps and times with: the line's, set when the
+  // line starts using the adapter; the machine's until then.
+  void useClock(Clock& clock) { clock_ = &clock; }
+  Clock& clock() const { return *clock_; }
+
+ private:
+  const char* name_;
+  const char* library_;
+  Clock* clock_ = &realClock();
+};
+
+// Writes `text` into slot `index` of a listing's slot array (FT_LIST_ALL's
+// pArg1: text pointers ending with a null one); false when the array has no
+// such slot. Each slot holds 64 bytes, so longer texts are cut to 63.
+bool putListed(void* pArg1, std::size_t index, const std::string& text);
