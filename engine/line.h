@@ -4,6 +4,7 @@
 // share nothing and can upload at once on two threads.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -54,8 +55,13 @@ struct Line {
   Clock* clock;
   LogSink* log;
 
+  // Set from any thread to stop the upload after the send in progress (the
+  // window programs never set it); the adapter is then closed as usual.
+  std::atomic<bool> stopRequested;
+
   // What the last upload did on the line, for the front end.
-  std::uint32_t sendsTried;  // frames handed to the adapter, failed ones included
+  std::uint32_t sendsTried;     // frames handed to the adapter, failed ones included
+  std::int32_t deliveredBytes;  // image bytes whose frames went out in full
 
   // The engine's own: the path being uploaded and the text of its boxes.
   char imagePath[kPathCapacity];

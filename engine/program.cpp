@@ -24,16 +24,21 @@ struct SendTally {
   unsigned failed = 0;
 };
 
+bool stopAsked(const Line& line) { return line.stopRequested.load(std::memory_order_relaxed); }
+
 // Sends the line's frame `count` times, pausing `paceMs` after each send.
-void sendRepeated(Line& line, unsigned count, unsigned paceMs, SendTally& tally) {
+// Returns false, having sent less, when the line is asked to stop.
+bool sendRepeated(Line& line, unsigned count, unsigned paceMs, SendTally& tally) {
   Clock& clock = lineClock(line);
   for (unsigned i = 0; i < count; ++i) {
+    if (stopAsked(line)) return false;
     if (sendData(line, line.ftHandle[0], line.dmx_packet.bytes, kFrameSize) == 1)
       ++tally.good;
     else
       ++tally.failed;
     clock.pause(paceMs);
   }
+  return true;
 }
 
 int giveBack(Line& line, int result) {
@@ -77,7 +82,8 @@ bool readImage(Line& line) {
 
 // Where the line part of an upload stopped.
 struct LineOutcome {
-  int failedFrame = 0;  // 0 when every frame went out
+  int failedFrame = 0;   // 0 when every frame went out
+  int stoppedFrame = 0;  // the frame in progress when the line was asked to stop; 0: not stopped
   std::int32_t deliveredBytes = 0;
   unsigned sendErrors = 0;
 };
@@ -108,8 +114,12 @@ LineOutcome sendImage(Line& line, unsigned dataPace) {
   // frame 1, the first data frame frame 2.
   int frameNumber = 1;
   SendTally tally;
-  sendRepeated(line, kResetSends, kResetPaceMs, tally);
+  const bool burstSent = sendRepeated(line, kResetSends, kResetPaceMs, tally);
   out.sendErrors += tally.failed;
+  if (!burstSent) {
+    out.stoppedFrame = frameNumber;
+    return out;
+  }
   if (tally.good == 0) {
     out.failedFrame = frameNumber;
     return out;
@@ -136,12 +146,18 @@ LineOutcome sendImage(Line& line, unsigned dataPace) {
     frameSeal(frame);
 
     tally = {};
-    sendRepeated(line, kDataSends, dataPace, tally);
-    if (extraAllowance > 0) {
+    bool allSent = sendRepeated(line, kDataSends, dataPace, tally);
+    if (allSent && extraAllowance > 0) {
       --extraAllowance;
-      sendRepeated(line, kExtraSends, dataPace, tally);
+      allSent = sendRepeated(line, kExtraSends, dataPace, tally);
     }
     out.sendErrors += tally.failed;
+    if (!allSent) {
+      line.fw_ptr = chunkStart;
+      out.stoppedFrame = frameNumber;
+      out.deliveredBytes = chunkStart;
+      return out;
+    }
     if (tally.good == 0) {
       line.fw_ptr = chunkStart;
       out.failedFrame = frameNumber;
@@ -159,6 +175,7 @@ LineOutcome sendImage(Line& line, unsigned dataPace) {
 
 int program(Line& line) {
   line.sendsTried = 0;
+  line.deliveredBytes = 0;
   if (line.szFile[0] == '\0') {
     messageErr(line, "FILE NOT SELECTED!");
     return giveBack(line, uploadRefused);
@@ -185,12 +202,24 @@ int program(Line& line) {
   clock.uploadEnds();
 
   LogSink& log = lineLog(line);
+  line.deliveredBytes = out.deliveredBytes;
+  if (out.stoppedFrame != 0)
+    logLine(log, "Stopped at frame %d, byte %d of %d\n", out.stoppedFrame,
+            static_cast<int>(out.deliveredBytes), static_cast<int>(line.fw_size));
   if (out.failedFrame != 0) {
     logLine(log, "Send failed at frame %d\n", out.failedFrame);
     linkLogReason(line);
   }
   if (out.sendErrors != 0) logLine(log, "Send errors: %u\n", out.sendErrors);
   linkClose(line);
+  if (out.stoppedFrame != 0) {
+    std::snprintf(line.text, sizeof line.text,
+                  "UPLOAD STOPPED!\n\n%s\nAddress=%d\nStopped at byte %d of %d", line.imagePath,
+                  static_cast<int>(line.address), static_cast<int>(out.deliveredBytes),
+                  static_cast<int>(line.fw_size));
+    messageErr(line, line.text);
+    return giveBack(line, uploadStopped);
+  }
   if (out.failedFrame != 0) {
     std::snprintf(line.text, sizeof line.text,
                   "UPLOAD FAILED!\n\n%s\nAddress=%d\nStopped at byte %d of %d", line.imagePath,

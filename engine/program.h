@@ -11,6 +11,7 @@ enum UploadResult : int {
   uploadDone = 0,        // ran to its end
   uploadLinkFailed = 1,  // adapter missing, not listed, not opened, or the line failed
   uploadRefused = -1,    // no file, unreadable file, file too large
+  uploadStopped = 2,     // stopped on request (stopRequested) before its end
 };
 
 // The whole upload of one line, from its szFile to the closing message.

@@ -20,7 +20,9 @@ Line mainLine = {.szFile = {},
                  .op = nullptr,
                  .clock = nullptr,
                  .log = nullptr,
+                 .stopRequested = false,
                  .sendsTried = 0,
+                 .deliveredBytes = 0,
                  .imagePath = {},
                  .text = {}};
 

@@ -200,4 +200,24 @@ TEST_F(UploadTest, AfterAFailureTheNextUploadStartsClean) {
   EXPECT_TRUE(adapterClosedIfOpened(record()));
 }
 
+// Asked to stop mid-frame, the upload sends nothing more, closes the
+// adapter, and says where it stopped: after the frames that went out whole.
+TEST_F(UploadTest, AStopRequestEndsTheUploadAfterTheSendInProgress) {
+  const std::string path = chooseImage(patternImage(200));
+  std::size_t sent = 0;
+  simulated().setLineSink([&](const std::uint8_t*, std::size_t, std::int64_t) {
+    if (++sent == 95) mainLine.stopRequested = true;  // 5 sends into the third data frame
+  });
+  EXPECT_EQ(run(profileV1_2), uploadStopped);
+  mainLine.stopRequested = false;
+  EXPECT_EQ(writes().size(), 95u);
+  EXPECT_EQ(record().back().call, Call::close);
+  expectErrorThenControls(op.events,
+                          "UPLOAD STOPPED!\n\n" + path + "\nAddress=1\nStopped at byte 128 of 200");
+  EXPECT_NE(log.find("Stopped at frame 4, byte 128 of 200\nClosed device SIM00001\n"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(mainLine.deliveredBytes, 128);
+}
+
 }  // namespace
