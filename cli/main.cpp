@@ -3,6 +3,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/interrupt.h"
 #include "cli/options.h"
 
 #ifndef UPLOADER_VERSION
@@ -10,6 +11,7 @@
 #endif
 
 int main(int argc, char** argv) {
+  installInterruptHandlers();
   Options options;
   const ParseResult parsed = parseOptions(argc, argv, options);
   switch (parsed.status) {

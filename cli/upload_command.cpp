@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/file_bytes.h"
+#include "cli/interrupt.h"
 #include "cli/terminal.h"
 #include "cli/terminal_operator.h"
 #include "device/verdict.h"
@@ -28,6 +29,8 @@ int exitFor(int result) {
       return exitDone;
     case uploadLinkFailed:
       return exitLineFailed;
+    case uploadStopped:
+      return exitInterrupted;
     default:
       return exitFileRefused;
   }
@@ -101,11 +104,19 @@ int runUpload(const Options& o) {
   line->op = &op;
   line->clock = &clock;
   int result = uploadRefused;
-  std::thread worker([&result, &line] { result = program(*line); });
-  worker.join();
+  {
+    WatchedLine watch(*line);
+    std::thread worker([&result, &line] { result = program(*line); });
+    worker.join();
+  }
   capture.close();
 
   int code = exitFor(result);
+  if (result == uploadStopped)
+    std::fprintf(stderr,
+                 "interrupted at byte %d of %d: run the same command again to upload anew "
+                 "(every upload starts with a fresh reset burst)\n",
+                 static_cast<int>(line->deliveredBytes), static_cast<int>(line->fw_size));
   if (code != exitDone && !op.errorShown())
     std::fputs(code == exitLineFailed ? "error: the upload failed on the adapter or the line\n"
                                       : "error: the image file was refused\n",

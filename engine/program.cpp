@@ -4,42 +4,15 @@
 
 #include "engine/file_size.h"
 #include "engine/line.h"
+#include "engine/line_phase.h"
 #include "engine/link.h"
 #include "engine/log.h"
 #include "engine/state.h"
 
 namespace {
 
-constexpr unsigned kResetSends = 10;
-constexpr unsigned kResetPaceMs = 10;
-constexpr unsigned kAfterResetMs = 1000;
-constexpr unsigned kDataSends = 10;
-constexpr unsigned kExtraSends = 30;
 constexpr unsigned kNormalPaceMs = 50;
 constexpr unsigned kFastPaceMs = 11;
-
-// How one frame fared over all of its sends.
-struct SendTally {
-  unsigned good = 0;
-  unsigned failed = 0;
-};
-
-bool stopAsked(const Line& line) { return line.stopRequested.load(std::memory_order_relaxed); }
-
-// Sends the line's frame `count` times, pausing `paceMs` after each send.
-// Returns false, having sent less, when the line is asked to stop.
-bool sendRepeated(Line& line, unsigned count, unsigned paceMs, SendTally& tally) {
-  Clock& clock = lineClock(line);
-  for (unsigned i = 0; i < count; ++i) {
-    if (stopAsked(line)) return false;
-    if (sendData(line, line.ftHandle[0], line.dmx_packet.bytes, kFrameSize) == 1)
-      ++tally.good;
-    else
-      ++tally.failed;
-    clock.pause(paceMs);
-  }
-  return true;
-}
 
 int giveBack(Line& line, int result) {
   componentEnable(line, true);
@@ -80,14 +53,6 @@ bool readImage(Line& line) {
   return true;
 }
 
-// Where the line part of an upload stopped.
-struct LineOutcome {
-  int failedFrame = 0;   // 0 when every frame went out
-  int stoppedFrame = 0;  // the frame in progress when the line was asked to stop; 0: not stopped
-  std::int32_t deliveredBytes = 0;
-  unsigned sendErrors = 0;
-};
-
 // Connects to the adapter; on failure tells the operator.
 bool connect(Line& line) {
   if (!linkLoad(line) || !linkList(line) || !linkOpen(line)) {
@@ -98,109 +63,41 @@ bool connect(Line& line) {
   return true;
 }
 
-// The reset burst and the data phase, on an open adapter. A frame none of
-// whose sends succeeded stops it: the device cannot have seen it.
-LineOutcome sendImage(Line& line, unsigned dataPace) {
-  LineOutcome out;
-  UploadFrame& frame = line.dmx_packet;
-  const std::uint16_t resetAddress = line.profile->resetAddressMode == ResetAddressMode::broadcast
-                                         ? kBroadcastAddress
-                                         : line.address;
-  frameBuildReset(frame, resetAddress);
-  frameSeal(frame);
-  logLine(lineLog(line), "Send reset with address %d\n", static_cast<int>(resetAddress));
-
-  // Frames are numbered from 1 in the order they go out: the reset frame is
-  // frame 1, the first data frame frame 2.
-  int frameNumber = 1;
-  SendTally tally;
-  const bool burstSent = sendRepeated(line, kResetSends, kResetPaceMs, tally);
-  out.sendErrors += tally.failed;
-  if (!burstSent) {
-    out.stoppedFrame = frameNumber;
-    return out;
-  }
-  if (tally.good == 0) {
-    out.failedFrame = frameNumber;
-    return out;
-  }
-  lineClock(line).pause(kAfterResetMs);
-
-  frameMakeData(frame);
-  logLine(lineLog(line), "Sending data\n");
-
-  line.fw_ptr = 0;
-  std::uint16_t remaining = static_cast<std::uint16_t>(line.fw_size);
-  std::uint16_t extraAllowance = line.profile->leadPacketExtraSends;
-  while (remaining != 0) {
-    ++frameNumber;
-    const std::int32_t chunkStart = line.fw_ptr;
-    if (remaining > kPayloadSize) {
-      frameLoadChunk(frame, line.fw_data + line.fw_ptr, kPayloadSize);
-      remaining = static_cast<std::uint16_t>(remaining - kPayloadSize);
-    } else {
-      frameLoadChunk(frame, line.fw_data + (line.fw_size - remaining), remaining);
-      remaining = 0;
-    }
-    line.fw_ptr = line.fw_size - remaining;
-    frameSeal(frame);
-
-    tally = {};
-    bool allSent = sendRepeated(line, kDataSends, dataPace, tally);
-    if (allSent && extraAllowance > 0) {
-      --extraAllowance;
-      allSent = sendRepeated(line, kExtraSends, dataPace, tally);
-    }
-    out.sendErrors += tally.failed;
-    if (!allSent) {
-      line.fw_ptr = chunkStart;
-      out.stoppedFrame = frameNumber;
-      out.deliveredBytes = chunkStart;
-      return out;
-    }
-    if (tally.good == 0) {
-      line.fw_ptr = chunkStart;
-      out.failedFrame = frameNumber;
-      out.deliveredBytes = chunkStart;
-      return out;
-    }
-    frameAdvance(frame);
-    line.op->progressPosition(line.fw_ptr);
-  }
-  out.deliveredBytes = line.fw_ptr;
-  return out;
-}
-
 }  // namespace
 
-int program(Line& line) {
+bool uploadStart(Line& line, int& result, unsigned& dataPace) {
   line.sendsTried = 0;
   line.deliveredBytes = 0;
   if (line.szFile[0] == '\0') {
     messageErr(line, "FILE NOT SELECTED!");
-    return giveBack(line, uploadRefused);
+    result = giveBack(line, uploadRefused);
+    return false;
   }
   // The worker only reads the operator's choice; a copy that is certainly
   // terminated keeps every use below within bounds.
   const std::size_t pathLength = strnlen(line.szFile, kPathCapacity - 1);
   std::memcpy(line.imagePath, line.szFile, pathLength);
   line.imagePath[pathLength] = '\0';
-  if (!readImage(line)) return giveBack(line, uploadRefused);
+  if (!readImage(line)) {
+    result = giveBack(line, uploadRefused);
+    return false;
+  }
 
-  const unsigned dataPace = line.checked ? kFastPaceMs : kNormalPaceMs;
+  dataPace = line.checked ? kFastPaceMs : kNormalPaceMs;
   if (line.fw_size != 0) {
     line.op->progressRange(static_cast<std::uint16_t>(line.fw_size));
     line.fw_ptr = 0;
     line.op->progressPosition(0);
   }
 
-  if (!connect(line)) return giveBack(line, uploadLinkFailed);
+  if (!connect(line)) {
+    result = giveBack(line, uploadLinkFailed);
+    return false;
+  }
+  return true;
+}
 
-  Clock& clock = lineClock(line);
-  clock.uploadBegins();
-  const LineOutcome out = sendImage(line, dataPace);
-  clock.uploadEnds();
-
+int uploadFinish(Line& line, const LineOutcome& out) {
   LogSink& log = lineLog(line);
   line.deliveredBytes = out.deliveredBytes;
   if (out.stoppedFrame != 0)
@@ -232,6 +129,19 @@ int program(Line& line) {
                 static_cast<int>(line.address));
   message(line, line.text);
   return giveBack(line, uploadDone);
+}
+
+int program(Line& line) {
+  int result = uploadRefused;
+  unsigned dataPace = 0;
+  if (!uploadStart(line, result, dataPace)) return result;
+  // The reset burst and the data frames, each step followed by its pause.
+  Clock& clock = lineClock(line);
+  clock.uploadBegins();
+  LinePhase phase(line, dataPace);
+  while (const std::optional<unsigned> pause = phase.step()) clock.pause(*pause);
+  clock.uploadEnds();
+  return uploadFinish(line, phase.outcome());
 }
 
 int program() { return program(mainLine); }

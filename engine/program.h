@@ -20,6 +20,15 @@ int program(Line& line);
 // The window program's upload: its one line, whose state is the module-level names.
 int program();
 
+// program() in its three parts, for a front end that runs the line phases
+// (engine/line_phase.h) of many lines side by side on one thread:
+// reads the image and connects to the adapter; false when the upload has
+// already ended there, with its result in `result`; else the data pace.
+bool uploadStart(Line& line, int& result, unsigned& dataPace);
+// Then, once the line phase has ended: logs how, closes the adapter, tells
+// the operator and gives back the controls. Returns the result.
+int uploadFinish(Line& line, const struct LineOutcome& outcome);
+
 // Reads at most `limit` bytes of the stream into `dest`. Returns the number
 // of bytes read, `limit` + 1 when the stream holds more than `limit` bytes,
 // or -1 when reading fails (a directory, an I/O error).

@@ -26,3 +26,5 @@ RunningProcess startProcess(const std::string& program, const std::vector<std::s
                             const std::string& workDir);
 // Kills it (SIGKILL) and reaps it.
 void killProcess(RunningProcess& p);
+// Waits for it to end (killing it after `timeoutSeconds`) and collects its output.
+ProcessResult finishProcess(RunningProcess& p, int timeoutSeconds);

@@ -61,6 +61,10 @@ void killProcess(RunningProcess& p) {
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& workDir, int timeoutSeconds) {
   RunningProcess p = startProcess(program, args, workDir);
+  return finishProcess(p, timeoutSeconds);
+}
+
+ProcessResult finishProcess(RunningProcess& p, int timeoutSeconds) {
   ProcessResult r;
   if (p.pid < 0) return r;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
@@ -75,6 +79,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  p.pid = -1;
   if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
   r.out = slurp(p.outPath);
   r.err = slurp(p.errPath);
