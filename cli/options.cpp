@@ -4,6 +4,7 @@
 #include <iterator>
 #include <vector>
 
+#include "cli/address_list.h"
 #include "drivers/registry.h"
 #include "profiles/profiles.h"
 
@@ -22,18 +23,10 @@ struct OptionRow {
   Apply apply;
 };
 
-bool deviceAddress(const std::string& value, int& out, std::string& error, const char* option) {
-  long n = 0;
-  if (!parseWholeNumber(value, 1, 512, n)) {
-    error = std::string(option) + ": \"" + value + "\" is not an address from 1 to 512";
-    return false;
-  }
-  out = static_cast<int>(n);
-  return true;
-}
-
 bool applyAddress(Options& o, const std::string& v, std::string& e) {
-  return deviceAddress(v, o.address, e, "--address");
+  if (!parseAddressList(v, o.addresses, e)) return false;
+  o.address = o.addresses.front();
+  return true;
 }
 
 bool applyProfile(Options& o, const std::string& v, std::string& e) {
@@ -62,8 +55,19 @@ bool notEmpty(const std::string& v, std::string& e, const char* option) {
 }
 
 bool applyAdapter(Options& o, const std::string& v, std::string& e) {
-  o.adapterName = v;
+  if (o.adapterNames.empty()) o.adapterName = v;
+  o.adapterNames.push_back(v);
   return notEmpty(v, e, "--adapter");
+}
+
+bool applyLines(Options& o, const std::string& v, std::string& e) {
+  o.linesFile = v;
+  return notEmpty(v, e, "--lines");
+}
+
+bool applyJson(Options& o, const std::string&, std::string&) {
+  o.json = true;
+  return true;
 }
 
 bool applySerial(Options& o, const std::string& v, std::string& e) {
@@ -91,10 +95,15 @@ bool applyExpect(Options& o, const std::string& v, std::string& e) {
 }
 
 const OptionRow kOptions[] = {
-    {"--address", "N", kUpload | kDecode, "device address, 1 to 512 (default 1)", applyAddress},
+    {"--address", "N", kUpload | kDecode,
+     "device address 1 to 512 (default 1); upload: a list, 1,5,9-12", applyAddress},
     {"--profile", "NAME", kUpload, "release profile: v1.2 (default), v1.1 or early", applyProfile},
     {"--fast", nullptr, kUpload, "pace data frames 11 ms apart instead of 50 ms", applyFast},
-    {"--adapter", "NAME", kUpload | kList, "adapter driver (see below)", applyAdapter},
+    {"--adapter", "NAME", kUpload | kList,
+     "adapter driver (see below); again for each further line", applyAdapter},
+    {"--lines", "FILE", kUpload | kList, "one adapter a line, from FILE (# comments)", applyLines},
+    {"--json", nullptr, kUpload, "the report of several lines as one JSON object on stdout",
+     applyJson},
     {"--serial", "S", kUpload, "open the adapter with serial number S, not the first listed",
      applySerial},
     {"--capture", "FILE.pcap", kUpload, "write every packet sent to a pcap capture (link type 147)",
@@ -204,7 +213,7 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
     const OptionRow* opt = findOption(name);
     if (opt == nullptr) return usage("unknown option \"" + name + "\" (try --help)");
     for (const OptionRow* seen : given)
-      if (seen == opt) return usage(name + " given twice");
+      if (seen == opt && name != "--adapter") return usage(name + " given twice");
     given.push_back(opt);
     std::string value;
     if (opt->valueName == nullptr) {
@@ -234,6 +243,8 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
     if ((opt->commands & commandBit(o.command)) == 0)
       return usage(std::string(opt->name) + " does not apply to " + commandName(o.command));
 
+  if (o.command == Command::decode && o.addresses.size() > 1)
+    return usage("decode checks one device: give --address one address");
   const std::size_t wanted = o.command == Command::list ? 1 : 2;
   if (words.size() < wanted)
     return usage(std::string(commandName(o.command)) + " needs a " +

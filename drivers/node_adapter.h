@@ -27,6 +27,8 @@ class NodeAdapter : public Adapter {
   FT_BOOL FT_W32_ClearCommBreak(FT_HANDLE h) override { return isOpen(h) ? 1 : 0; }
 
   const char* lastError() const override { return why_.c_str(); }
+  // A UDP send hands the datagram to the kernel and returns.
+  bool callsMayBlock() const override { return false; }
 
  protected:
   bool isOpen(FT_HANDLE h) const { return h == this && udpIsOpen(link_); }

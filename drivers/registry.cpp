@@ -17,11 +17,14 @@ const DriverOption kNoOptions[] = {{nullptr, nullptr, nullptr, false, nullptr}};
 
 // One line per driver.
 const DriverEntry entries[] = {
-    {"d2xx", "d2xx", "FTDI's D2XX library (FTD2XX.dll / libftd2xx.so)", kNoOptions, makeD2xx},
-    {"sim", "sim", "simulated adapter with a virtual device on the line", sim::kOptions, sim::make},
+    {"d2xx", "d2xx[:SERIAL|:all]", "FTDI's D2XX library (FTD2XX.dll / libftd2xx.so)", kNoOptions,
+     makeD2xx, LineForm::serialOrAll},
+    {"sim", "sim[:N]", "simulated adapter (N lines) with a virtual device on each line",
+     sim::kOptions, sim::make, LineForm::count},
 #if defined(UPLOADER_WITH_FTDI)
-    {"ftdi", "ftdi", "FTDI adapters through libftdi1 (detaches ftdi_sio while in use)", kNoOptions,
-     makeFtdi},
+    {"ftdi", "ftdi[:SERIAL|:all]",
+     "FTDI adapters through libftdi1 (detaches ftdi_sio while in use)", kNoOptions, makeFtdi,
+     LineForm::serialOrAll},
 #endif
 #if defined(UPLOADER_WITH_TTY)
     {"tty", "tty:PATH", "a serial port such as /dev/ttyUSB0 (ftdi_sio or any UART)", kNoOptions,
@@ -31,7 +34,7 @@ const DriverEntry entries[] = {
      artnet::make},
     {"sacn", "sacn:UNIVERSE[@HOST]", "sACN (E1.31) nodes, multicast or to HOST", sacn::kOptions,
      sacn::make},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr, LineForm::single},
 };
 
 }  // namespace

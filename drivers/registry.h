@@ -3,6 +3,7 @@
 // adapter object of its own, and tells which options each driver takes.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,14 @@ struct DriverSetting {
 };
 using DriverSettings = std::vector<DriverSetting>;
 
+// What the text after a driver's prefix may name, besides the driver's own
+// argument, when the command line makes lines of it.
+enum class LineForm : std::uint8_t {
+  single,       // one line: the argument is the driver's own
+  serialOrAll,  // "ftdi:SERIAL": the adapter with that serial; "ftdi:all": each connected one
+  count,        // "sim:N": N lines, each an adapter of its own
+};
+
 struct DriverEntry {
   const char* prefix;           // "sim", or "tty" for "tty:PATH"
   const char* usage;            // how it is written, for help texts: "tty:PATH"
@@ -37,6 +46,7 @@ struct DriverEntry {
   // unusable.
   std::unique_ptr<Adapter> (*make)(const std::string& argument, const DriverSettings& settings,
                                    std::string& error);
+  LineForm lines = LineForm::single;
 };
 
 // All drivers built into this program, ending with an entry whose prefix is null.

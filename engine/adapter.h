@@ -39,6 +39,11 @@ class Adapter {
                              FT_DWORD* lpdwBytesWritten) = 0;
   virtual FT_STATUS FT_Close(FT_HANDLE ftHandle) = 0;
 
+  // Whether a call may block for long (a USB transfer, a serial port that
+  // does not drain): such an adapter gets a thread of its own when many
+  // lines run at once, so that it cannot hold the others up.
+  virtual bool callsMayBlock() const { return true; }
+
   // A person-readable reason for the last failed call (libftdi's error
   // string, errno text, ...); "" when the driver has none.
   virtual const char* lastError() const { return ""; }

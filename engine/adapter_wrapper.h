@@ -37,6 +37,7 @@ class AdapterWrapper : public Adapter {
   }
   FT_STATUS FT_Close(FT_HANDLE h) override { return inner_.FT_Close(h); }
   const char* lastError() const override { return inner_.lastError(); }
+  bool callsMayBlock() const override { return inner_.callsMayBlock(); }
 
  protected:
   Adapter& inner() { return inner_; }

@@ -175,7 +175,7 @@ TEST_F(CliTest, HelpAndVersion) {
   for (const char* word :
        {"upload FILE", "list", "decode FILE.pcap", "--address N", "--profile", "--fast",
         "--adapter NAME", "--serial S", "--capture FILE.pcap", "--quiet", "--sim-device N",
-        "--sim-fail", "--sim-none", "--out IMAGE", "  sim ", "Exit status"})
+        "--sim-fail", "--sim-none", "--out IMAGE", "  sim[:N] ", "Exit status"})
     EXPECT_TRUE(contains(r.out, word)) << word;
   r = cli({"--version"});
   EXPECT_EQ(r.exitCode, 0);

@@ -111,8 +111,8 @@ TEST(Options, RefusalsNameTheArgument) {
 
 TEST(Options, HelpTextListsEveryAdapterAndEveryOptionInShortLines) {
   const std::string help = helpText();
-  EXPECT_NE(help.find("  d2xx "), std::string::npos);
-  EXPECT_NE(help.find("  sim "), std::string::npos);
+  EXPECT_NE(help.find("  d2xx[:SERIAL|:all] "), std::string::npos);
+  EXPECT_NE(help.find("  sim[:N] "), std::string::npos);
   const std::string options = help.substr(0, help.find("Adapters"));
   for (std::size_t at = 0; at < options.size();) {
     const std::size_t end = options.find('\n', at);
