@@ -110,11 +110,12 @@ TEST_F(CliCapture, TsharkSeesStartCode0x91OnEveryRecord) {
 
 TEST_F(CliCapture, AnInterruptedUploadLeavesOnlyWholeRecords) {
   // Normal pace: 50 ms a send, so the upload is still running when it is killed.
+  // Until the upload ends, the capture is written beside its name.
   const std::string path = image(64 * 20);
-  const std::string capture = dir + "/cut.pcap";
-  RunningProcess p =
-      startProcess(UPLOADER_CLI_PATH,
-                   {"upload", path, "--adapter", "sim", "--capture", capture, "--quiet"}, dir);
+  const std::string capture = dir + "/cut.pcap.partial";
+  RunningProcess p = startProcess(
+      UPLOADER_CLI_PATH,
+      {"upload", path, "--adapter", "sim", "--capture", dir + "/cut.pcap", "--quiet"}, dir);
   ASSERT_GT(p.pid, 0);
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (read(capture).size() < 24 + 20 * kRecordBytes && std::chrono::steady_clock::now() < giveUp)
