@@ -2,9 +2,11 @@
 #pragma once
 
 enum ExitCode : int {
-  exitDone = 0,         // upload done (verified when the simulated adapter carried it)
-  exitLineFailed = 1,   // adapter missing, not listed, not opened, or the line failed
-  exitFileRefused = 2,  // image unreadable or too large; capture unreadable or unwritable
-  exitNotIntact = 3,    // the virtual device did not receive the image intact
-  exitUsage = 64,       // unknown or malformed arguments
+  exitDone = 0,           // upload done (verified when the simulated adapter carried it)
+  exitLineFailed = 1,     // adapter missing, not listed, not opened, or the line failed
+  exitFileRefused = 2,    // image unreadable or too large; capture unreadable or unwritable
+  exitNotIntact = 3,      // the virtual device did not receive the image intact
+  exitIncomplete = 4,     // decode: the capture does not hold the whole image
+  exitUsage = 64,         // unknown or malformed arguments
+  exitOutputFailed = 74,  // output could not be written (standard output, --out)
 };

@@ -1,15 +1,21 @@
-// uploader-cli list: the serial numbers the adapter's library lists.
+// uploader-cli list: the serial numbers the adapter's library lists (for a
+// network adapter, what the nodes answered: shown with control characters
+// escaped, since a node may send anything).
 #include <algorithm>
 #include <cstdio>
 
 #include "cli/adapter_choice.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/output_check.h"
 #include "cli/terminal_operator.h"
 #include "engine/link.h"
 #include "engine/state.h"
+#include "files/shown_text.h"
 
-int runList(const Options& o) {
+namespace {
+
+int list(const Options& o) {
   std::string error;
   const AdapterTable* table = chooseAdapter(o, error);
   if (table == nullptr) {
@@ -23,8 +29,8 @@ int runList(const Options& o) {
     return exitLineFailed;
   }
   const int shown = std::clamp(iNumDevs, 0, kSerialSlots);
-  for (int i = 0; i < shown; ++i) std::printf("%s\n", cBufLD + i * kSerialSlot);
-  std::fflush(stdout);
+  for (int i = 0; i < shown; ++i)
+    std::printf("%s\n", files::shown(cBufLD + i * kSerialSlot).c_str());
   if (iNumDevs > kSerialSlots)
     std::fprintf(stderr, "note: %d adapters attached; only the first %d are listed\n",
                  static_cast<int>(iNumDevs), kSerialSlots);
@@ -32,3 +38,7 @@ int runList(const Options& o) {
     std::fputs("no adapter found\n", stderr);
   return exitDone;
 }
+
+}  // namespace
+
+int runList(const Options& o) { return checkedOutput(list(o)); }
