@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "drivers/registry.h"
+#include "files/shown_text.h"
 #include "profiles/profiles.h"
 
 namespace {
@@ -34,10 +35,20 @@ bool parseNumber(const std::string& text, long low, long high, long& out) {
   return true;
 }
 
+// "--address takes 1 to 512, not 0"; "... a number from 1 to 512, not "7x"" for what is no number.
+std::string rangeText(const std::string& what, const std::string& text, long low, long high) {
+  const std::string range = std::to_string(low) + " to " + std::to_string(high);
+  const std::size_t sign = text.size() > 1 && text[0] == '-' ? 1 : 0;
+  const bool number =
+      text.size() > sign && text.find_first_not_of("0123456789", sign) == std::string::npos;
+  if (number) return what + " takes " + range + ", not " + text;
+  return what + " takes a number from " + range + ", not " + files::quoted(text);
+}
+
 bool deviceAddress(const std::string& value, int& out, std::string& error, const char* option) {
   long n = 0;
   if (!parseNumber(value, 1, 512, n)) {
-    error = std::string(option) + ": \"" + value + "\" is not an address from 1 to 512";
+    error = rangeText(option, value, 1, 512);
     return false;
   }
   out = static_cast<int>(n);
@@ -50,7 +61,7 @@ bool applyAddress(Options& o, const std::string& v, std::string& e) {
 
 bool applyProfile(Options& o, const std::string& v, std::string& e) {
   if (findProfile(v.c_str()) == nullptr) {
-    e = "--profile: unknown profile \"" + v + "\" (v1.2, v1.1 or early)";
+    e = "--profile: unknown profile " + files::quoted(v) + " (v1.2, v1.1 or early)";
     return false;
   }
   o.profile = v;
@@ -73,23 +84,31 @@ bool notEmpty(const std::string& v, std::string& e, const char* option) {
   return false;
 }
 
+// A name (not a path) that drivers and the engine may print as it is: no control characters.
+bool plainName(const std::string& v, std::string& e, const char* option) {
+  if (!notEmpty(v, e, option)) return false;
+  if (files::shown(v) == v) return true;
+  e = std::string(option) + ": " + files::quoted(v) + " holds control characters";
+  return false;
+}
+
 bool applyAdapter(Options& o, const std::string& v, std::string& e) {
   o.adapterName = v;
-  return notEmpty(v, e, "--adapter");
+  return plainName(v, e, "--adapter");
 }
 
 bool applySerial(Options& o, const std::string& v, std::string& e) {
   if (v.size() > 63) {
-    e = "--serial: \"" + v + "\" is longer than a serial number (63 characters)";
+    e = "--serial: " + files::quoted(v) + " is longer than a serial number (63 characters)";
     return false;
   }
   o.serial = v;
-  return notEmpty(v, e, "--serial");
+  return plainName(v, e, "--serial");
 }
 
 bool applyCid(Options& o, const std::string& v, std::string& e) {
   o.cid = v;
-  return notEmpty(v, e, "--cid");
+  return plainName(v, e, "--cid");
 }
 
 bool applyCapture(Options& o, const std::string& v, std::string& e) {
@@ -112,11 +131,15 @@ bool applySimFail(Options& o, const std::string& v, std::string& e) {
   } else if (v == "write") {
     o.simFailure = SimFailure::write;
     o.simWritesBeforeFailure = 0;
-  } else if (v.rfind(kAfter, 0) == 0 &&
-             parseNumber(v.substr(sizeof kAfter - 1), 0, 99'999'999, o.simWritesBeforeFailure)) {
+  } else if (v.rfind(kAfter, 0) == 0) {
+    const std::string n = v.substr(sizeof kAfter - 1);
+    if (!parseNumber(n, 0, 99'999'999, o.simWritesBeforeFailure)) {
+      e = rangeText("--sim-fail write-after:N", n, 0, 99'999'999);
+      return false;
+    }
     o.simFailure = SimFailure::write;
   } else {
-    e = "--sim-fail: \"" + v + "\" is not list, open, write or write-after:N";
+    e = "--sim-fail: " + files::quoted(v) + " is not list, open, write or write-after:N";
     return false;
   }
   return true;
@@ -232,7 +255,7 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
     const std::size_t eq = arg.find('=');
     const std::string name = arg.substr(0, eq);
     const OptionRow* opt = findOption(name);
-    if (opt == nullptr) return usage("unknown option \"" + name + "\" (try --help)");
+    if (opt == nullptr) return usage("unknown option " + files::quoted(name) + " (try --help)");
     for (const OptionRow* seen : given)
       if (seen == opt) return usage(name + " given twice");
     given.push_back(opt);
@@ -243,6 +266,11 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
       value = arg.substr(eq + 1);
     } else if (i + 1 < argc) {
       value = argv[++i];
+      // "--capture --fast" has lost its value; only --capture=-x says that -x is meant.
+      if (!value.empty() && value[0] == '-')
+        return usage(name + " needs a value " + opt->valueName + ", not the option-like " +
+                     files::quoted(value) + "; write " + name + "=VALUE for a value that " +
+                     "starts with \"-\"");
     } else {
       return usage(name + " needs a value " + opt->valueName);
     }
@@ -254,7 +282,8 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
 
   if (words.empty()) return usage("no command given: upload, list or decode (try --help)");
   o.command = commandNamed(words[0]);
-  if (o.command == Command::none) return usage("unknown command \"" + words[0] + "\" (try --help)");
+  if (o.command == Command::none)
+    return usage("unknown command " + files::quoted(words[0]) + " (try --help)");
   for (const OptionRow* opt : given)
     if ((opt->commands & commandBit(o.command)) == 0)
       return usage(std::string(opt->name) + " does not apply to " + commandName(o.command));
@@ -263,7 +292,7 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
   if (words.size() < wanted)
     return usage(std::string(commandName(o.command)) + " needs a " +
                  (o.command == Command::upload ? "FILE" : "FILE.pcap"));
-  if (words.size() > wanted) return usage("unexpected argument \"" + words[wanted] + "\"");
+  if (words.size() > wanted) return usage("unexpected argument " + files::quoted(words[wanted]));
   if (wanted == 2) {
     o.file = words[1];
     if (o.file.empty()) return usage("the file name is empty");
@@ -308,7 +337,12 @@ std::string helpText() {
        "\n"
        "Exit status: 0 done (and verified on the simulated adapter), 1 adapter or line failure,\n"
        "2 file refused (image unreadable or too large, capture unreadable or unwritable),\n"
-       "3 the virtual device did not receive the image intact, 64 unknown or malformed\n"
-       "arguments (a FILE path longer than 259 characters included).\n";
+       "3 the virtual device did not receive the image intact, 4 decode: the capture does not\n"
+       "hold the whole image (frames missing or unusable; without --expect), 64 unknown or\n"
+       "malformed arguments (a FILE path longer than 259 characters included), 74 output\n"
+       "could not be written (standard output, --out).\n"
+       "\n"
+       "Option values that start with \"-\" are taken only as --option=VALUE. Only regular\n"
+       "files are read: a directory, a device or a FIFO is refused before it is opened.\n";
   return t;
 }
