@@ -114,8 +114,8 @@ TEST_F(CliCapture, AnInterruptedUploadLeavesOnlyWholeRecords) {
   const std::string path = image(64 * 20);
   const std::string capture = dir + "/cut.pcap.partial";
   RunningProcess p = startProcess(
-      UPLOADER_CLI_PATH,
-      {"upload", path, "--adapter", "sim", "--capture", dir + "/cut.pcap", "--quiet"}, dir);
+      program(), {"upload", path, "--adapter", "sim", "--capture", dir + "/cut.pcap", "--quiet"},
+      dir);
   ASSERT_GT(p.pid, 0);
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (read(capture).size() < 24 + 20 * kRecordBytes && std::chrono::steady_clock::now() < giveUp)

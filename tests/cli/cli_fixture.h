@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,8 +30,15 @@ class CliTest : public ::testing::Test {
     if (!HasFailure()) std::filesystem::remove_all(dir, ec);
   }
 
-  ProcessResult cli(const std::vector<std::string>& args, int timeoutSeconds = 120) {
-    return runProcess(UPLOADER_CLI_PATH, args, dir, timeoutSeconds);
+  ProcessResult cli(const std::vector<std::string>& args, int timeoutSeconds = 120,
+                    const ChildSetup& setup = {}) {
+    return runProcess(program(), args, dir, timeoutSeconds, setup);
+  }
+
+  // The uploader-cli built beside the tests, or another one named by UPLOADER_CLI.
+  static std::string program() {
+    const char* other = std::getenv("UPLOADER_CLI");
+    return other != nullptr && other[0] != '\0' ? other : UPLOADER_CLI_PATH;
   }
 
   // Writes an image of `size` bytes that differ from offset to offset.

@@ -155,7 +155,8 @@ TEST_F(CliTest, UsageErrorsAreOneLineAndExitSixtyFour) {
       {"upload", path, "--sim-device", "3"},  // not on the simulated adapter
       {"list", "extra"},
       {"decode", path, "--fast"},
-      {"upload", path, "--capture", path},  // would overwrite the image
+      {"upload", path, "--capture", path},                          // would overwrite the image
+      {"upload", path, "--adapter", "sim", "--capture", "--fast"},  // --capture lost its value
   };
   for (const auto& args : cases) {
     const ProcessResult r = cli(args);
@@ -167,6 +168,7 @@ TEST_F(CliTest, UsageErrorsAreOneLineAndExitSixtyFour) {
     EXPECT_EQ(r.out, "") << joined;
   }
   EXPECT_EQ(read(path).size(), 10u);  // the image survived
+  EXPECT_FALSE(std::filesystem::exists(dir + "/--fast"));
 }
 
 TEST_F(CliTest, HelpAndVersion) {
