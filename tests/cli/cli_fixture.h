@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,7 +18,9 @@ class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("uploader-cli-") + info->test_suite_name() + "-" + info->name();
+    // The process id keeps apart test runs of other builds going at the same time.
+    std::string name = std::string("uploader-cli-") + info->test_suite_name() + "-" + info->name() +
+                       "-" + std::to_string(::getpid());
     for (char& c : name)
       if (c == '/') c = '_';
     const auto p = std::filesystem::temp_directory_path() / name;
