@@ -3,13 +3,14 @@
 #include <algorithm>
 
 #include "drivers/registry.h"
+#include "files/shown_text.h"
 
 namespace {
 
 bool oneAddress(const std::string& text, int& out, std::string& error) {
   long n = 0;
   if (!parseWholeNumber(text, 1, 512, n)) {
-    error = "--address: \"" + text + "\" is not an address from 1 to 512";
+    error = rangeRefusal("--address", text, 1, 512);
     return false;
   }
   out = static_cast<int>(n);
@@ -34,7 +35,7 @@ bool parseAddressList(const std::string& text, std::vector<int>& out, std::strin
                !oneAddress(item.substr(dash + 1), last, error)) {
       return false;
     } else if (last < first) {
-      error = "--address: the range \"" + item + "\" runs backwards";
+      error = "--address: the range " + files::quoted(item) + " runs backwards";
       return false;
     }
     for (int a = first; a <= last; ++a) {

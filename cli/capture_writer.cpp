@@ -3,9 +3,15 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
+#include "files/shown_text.h"
+
 namespace {
+
+constexpr const char* kPartial = ".partial";
 
 // Little-endian on every host; readers tell the byte order from the magic.
 void put32(std::uint8_t* p, std::uint32_t v) {
@@ -32,9 +38,24 @@ bool CaptureWriter::open(const std::string& path, std::string& error) {
   path_ = path;
   records_ = 0;
   error_.clear();
-  file_ = std::fopen(path.c_str(), "wb");
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status target = fs::status(path, ec);
+  if (fs::is_directory(target)) {
+    error = "cannot create capture file " + files::quoted(path) + ": it is a directory";
+    return false;
+  }
+  const bool direct = fs::exists(target) && !fs::is_regular_file(target);
+  // A symbolic link stays one: the file it leads to is the one replaced.
+  if (fs::is_regular_file(target) && fs::is_symlink(fs::symlink_status(path, ec))) {
+    const fs::path real = fs::canonical(path, ec);
+    if (!ec) path_ = real.string();
+  }
+  writing_ = direct ? path_ : path_ + kPartial;
+  if (!direct) fs::remove(writing_, ec);  // a leftover of an interrupted upload
+  file_ = std::fopen(writing_.c_str(), "wb");
   if (file_ == nullptr) {
-    error = "cannot create capture file \"" + path + "\": " + std::strerror(errno);
+    error = "cannot create capture file " + files::quoted(writing_) + ": " + std::strerror(errno);
     return false;
   }
   std::uint8_t header[24] = {};
@@ -45,9 +66,10 @@ bool CaptureWriter::open(const std::string& path, std::string& error) {
   put32(header + 16, kCaptureSnapLength);
   put32(header + 20, kCaptureLinkType);
   if (std::fwrite(header, sizeof header, 1, file_) != 1 || std::fflush(file_) != 0) {
-    error = "cannot write capture file \"" + path + "\": " + std::strerror(errno);
+    error = "cannot write capture file " + files::quoted(writing_) + ": " + std::strerror(errno);
     std::fclose(file_);
     file_ = nullptr;
+    if (writing_ != path_) std::filesystem::remove(writing_, ec);
     return false;
   }
   return true;
@@ -75,4 +97,14 @@ void CaptureWriter::close() {
   if (std::fclose(file_) != 0 && error_.empty())
     error_ = std::string("closing the file failed: ") + std::strerror(errno);
   file_ = nullptr;
+  if (writing_ == path_) return;
+  std::error_code ec;
+  if (records_ == 0) {
+    std::filesystem::remove(writing_, ec);
+    return;
+  }
+  std::filesystem::rename(writing_, path_, ec);
+  if (ec && error_.empty())
+    error_ =
+        "it stays " + files::quoted(writing_) + ": putting it in place failed: " + ec.message();
 }

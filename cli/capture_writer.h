@@ -2,6 +2,13 @@
 // (LINKTYPE_USER0), one record per packet, microsecond time stamps. Every
 // record goes out in one write and is flushed at once, so a capture cut short
 // by an interrupted upload is valid up to its last whole record.
+//
+// The capture is written under a temporary name beside the one asked for
+// (NAME.partial) and moved into place on close, once it holds at least one
+// record: an upload refused before its first packet leaves an existing file
+// of that name as it was, and an interrupted one leaves NAME.partial. A name
+// that leads to a FIFO or a device (a live view such as Wireshark's pipe) is
+// written to directly.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +30,7 @@ class CaptureWriter {
   bool open(const std::string& path, std::string& error);
   // Appends one record stamped `unixMicros`. After a failure, writes nothing more.
   void write(std::int64_t unixMicros, const std::uint8_t* bytes, std::size_t length);
+  // Closes the file and puts it in place, or removes it when it holds no record.
   void close();
 
   bool isOpen() const { return file_ != nullptr; }
@@ -33,6 +41,7 @@ class CaptureWriter {
  private:
   std::FILE* file_ = nullptr;
   std::string path_;
+  std::string writing_;  // the name written to: path_ + ".partial", or path_ itself
   std::size_t records_ = 0;
   std::string error_;
 };

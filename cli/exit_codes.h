@@ -6,6 +6,8 @@ enum ExitCode : int {
   exitLineFailed = 1,     // adapter missing, not listed, not opened, or the line failed
   exitFileRefused = 2,    // image unreadable or too large; capture unreadable or unwritable
   exitNotIntact = 3,      // the virtual device did not receive the image intact
+  exitIncomplete = 4,     // decode: the capture does not hold the whole image
   exitUsage = 64,         // unknown or malformed arguments
+  exitOutputFailed = 74,  // output could not be written (standard output, --out)
   exitInterrupted = 130,  // stopped by Ctrl-C, SIGTERM or SIGHUP (128 + SIGINT, as shells report)
 };

@@ -5,32 +5,30 @@
 #include <cstring>
 #include <filesystem>
 
-bool readFileBytes(const std::string& path, std::vector<std::uint8_t>& out, std::string& error) {
-  out.clear();
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) {
-    error = "cannot read \"" + path + "\": " + std::strerror(errno);
-    return false;
-  }
-  std::uint8_t chunk[65536];
-  std::size_t n = 0;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) out.insert(out.end(), chunk, chunk + n);
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) error = "cannot read \"" + path + "\"";
-  return !failed;
+#include "files/bounded_file.h"
+#include "files/shown_text.h"
+
+bool readFileBytes(const std::string& path, std::vector<std::uint8_t>& out, std::string& error,
+                   std::size_t limit) {
+  const files::Problem problem = files::readFile(path, limit, out, error);
+  if (problem == files::Problem::tooLarge && limit == kLargestImage)
+    error += ", more than any image can be";
+  return problem == files::Problem::none;
 }
 
 bool writeFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes,
                     std::string& error) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) {
-    error = "cannot create \"" + path + "\": " + std::strerror(errno);
+    error = "cannot create " + files::quoted(path) + ": " + std::strerror(errno);
     return false;
   }
-  const bool written = bytes.empty() || std::fwrite(bytes.data(), bytes.size(), 1, f) == 1;
+  bool written = bytes.empty() || std::fwrite(bytes.data(), bytes.size(), 1, f) == 1;
+  if (written) written = std::fflush(f) == 0;
+  const int code = errno;
   const bool closed = std::fclose(f) == 0;
-  if (!written || !closed) error = "cannot write \"" + path + "\"";
+  if (!written || !closed)
+    error = "cannot write " + files::quoted(path) + ": " + std::strerror(written ? errno : code);
   return written && closed;
 }
 

@@ -1,4 +1,6 @@
-// uploader-cli list: the serial numbers the adapter's library lists.
+// uploader-cli list: the serial numbers the adapter's library lists (for a
+// network adapter, what the nodes answered: shown with control characters
+// escaped, since a node may send anything).
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -6,11 +8,15 @@
 #include "cli/adapter_choice.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/output_check.h"
 #include "cli/terminal_operator.h"
 #include "engine/line.h"
 #include "engine/link.h"
+#include "files/shown_text.h"
 
-int runList(const Options& o) {
+namespace {
+
+int list(const Options& o) {
   std::string error;
   std::unique_ptr<Adapter> adapter = chooseAdapter(o, error);
   if (adapter == nullptr) {
@@ -25,8 +31,7 @@ int runList(const Options& o) {
     return exitLineFailed;
   }
   const int shown = std::clamp(line->iNumDevs, 0, kSerialSlots);
-  for (int i = 0; i < shown; ++i) std::printf("%s\n", line->pcBufLD[i]);
-  std::fflush(stdout);
+  for (int i = 0; i < shown; ++i) std::printf("%s\n", files::shown(line->pcBufLD[i]).c_str());
   if (line->iNumDevs > kSerialSlots)
     std::fprintf(stderr, "note: %d adapters attached; only the first %d are listed\n",
                  static_cast<int>(line->iNumDevs), kSerialSlots);
@@ -34,3 +39,7 @@ int runList(const Options& o) {
     std::fputs("no adapter found\n", stderr);
   return exitDone;
 }
+
+}  // namespace
+
+int runList(const Options& o) { return checkedOutput(list(o)); }

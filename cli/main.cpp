@@ -5,22 +5,26 @@
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/options.h"
+#include "cli/output_check.h"
+#include "cli/std_streams.h"
 
 #ifndef UPLOADER_VERSION
 #define UPLOADER_VERSION "0"
 #endif
 
 int main(int argc, char** argv) {
+  // First of all: nothing opened later may take the place of a closed one.
+  if (!openStandardStreams()) return exitOutputFailed;
   installInterruptHandlers();
   Options options;
   const ParseResult parsed = parseOptions(argc, argv, options);
   switch (parsed.status) {
     case ParseStatus::help:
       std::fputs(helpText().c_str(), stdout);
-      return exitDone;
+      return checkedOutput(exitDone);
     case ParseStatus::version:
       std::printf("uploader-cli %s\n", UPLOADER_VERSION);
-      return exitDone;
+      return checkedOutput(exitDone);
     case ParseStatus::usage:
       std::fprintf(stderr, "error: %s\n", parsed.error.c_str());
       return exitUsage;

@@ -6,6 +6,7 @@
 
 #include "cli/address_list.h"
 #include "drivers/registry.h"
+#include "files/shown_text.h"
 #include "profiles/profiles.h"
 
 namespace {
@@ -54,10 +55,18 @@ bool notEmpty(const std::string& v, std::string& e, const char* option) {
   return false;
 }
 
+// Names go into messages and to drivers as they are: no control characters.
+bool plainName(const std::string& v, std::string& e, const char* option) {
+  if (!notEmpty(v, e, option)) return false;
+  if (files::shown(v) == v) return true;
+  e = std::string(option) + ": " + files::quoted(v) + " holds control characters";
+  return false;
+}
+
 bool applyAdapter(Options& o, const std::string& v, std::string& e) {
   if (o.adapterNames.empty()) o.adapterName = v;
   o.adapterNames.push_back(v);
-  return notEmpty(v, e, "--adapter");
+  return plainName(v, e, "--adapter");
 }
 
 bool applyLines(Options& o, const std::string& v, std::string& e) {
@@ -76,7 +85,7 @@ bool applySerial(Options& o, const std::string& v, std::string& e) {
     return false;
   }
   o.serial = v;
-  return notEmpty(v, e, "--serial");
+  return plainName(v, e, "--serial");
 }
 
 bool applyCapture(Options& o, const std::string& v, std::string& e) {
@@ -211,7 +220,7 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
     const std::size_t eq = arg.find('=');
     const std::string name = arg.substr(0, eq);
     const OptionRow* opt = findOption(name);
-    if (opt == nullptr) return usage("unknown option \"" + name + "\" (try --help)");
+    if (opt == nullptr) return usage("unknown option " + files::quoted(name) + " (try --help)");
     for (const OptionRow* seen : given)
       if (seen == opt && name != "--adapter") return usage(name + " given twice");
     given.push_back(opt);
@@ -222,6 +231,11 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
       value = arg.substr(eq + 1);
     } else if (i + 1 < argc) {
       value = argv[++i];
+      // "--capture --fast" has lost its value; only --capture=-x says that -x is meant.
+      if (!value.empty() && value[0] == '-')
+        return usage(name + " needs a value " + opt->valueName + ", not the option-like " +
+                     files::quoted(value) + "; write " + name + "=VALUE for a value that " +
+                     "starts with \"-\"");
     } else {
       return usage(name + " needs a value " + opt->valueName);
     }
@@ -238,7 +252,8 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
 
   if (words.empty()) return usage("no command given: upload, list or decode (try --help)");
   o.command = commandNamed(words[0]);
-  if (o.command == Command::none) return usage("unknown command \"" + words[0] + "\" (try --help)");
+  if (o.command == Command::none)
+    return usage("unknown command " + files::quoted(words[0]) + " (try --help)");
   for (const OptionRow* opt : given)
     if ((opt->commands & commandBit(o.command)) == 0)
       return usage(std::string(opt->name) + " does not apply to " + commandName(o.command));
@@ -294,7 +309,13 @@ std::string helpText() {
        "\n"
        "Exit status: 0 done (and verified on the simulated adapter), 1 adapter or line failure,\n"
        "2 file refused (image unreadable or too large, capture unreadable or unwritable),\n"
-       "3 the virtual device did not receive the image intact, 64 unknown or malformed\n"
-       "arguments (a FILE path longer than 259 characters included).\n";
+       "3 the virtual device did not receive the image intact, 4 decode: the capture does not\n"
+       "hold the whole image (frames missing or unusable; without --expect), 64 unknown or\n"
+       "malformed arguments (a FILE path longer than 259 characters included), 74 output\n"
+       "could not be written (standard output, --out), 130 interrupted (Ctrl-C, SIGTERM,\n"
+       "SIGHUP): run the same command again.\n"
+       "\n"
+       "Option values that start with \"-\" are taken only as --option=VALUE. Only regular\n"
+       "files are read: a directory, a device or a FIFO is refused before it is opened.\n";
   return t;
 }

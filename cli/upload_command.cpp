@@ -19,6 +19,8 @@
 #include "drivers/sim.h"
 #include "engine/line.h"
 #include "engine/program.h"
+#include "files/bounded_file.h"
+#include "files/shown_text.h"
 #include "profiles/profiles.h"
 
 namespace {
@@ -61,6 +63,16 @@ int runUpload(const Options& o) {
     std::fputs("error: --capture names the image FILE itself; it would be overwritten\n", stderr);
     return exitUsage;
   }
+  // The image must be a regular file: the engine would wait for ever on a
+  // FIFO, and here a refusal can say what the file really is.
+  files::InputFile probe;
+  if (!probe.open(o.file)) {
+    printError(stderr,
+               ("Cannot read file " + files::quoted(o.file) + "\n" + probe.error()).c_str());
+    return exitFileRefused;
+  }
+  probe.close();
+
   std::string error;
   std::unique_ptr<Adapter> chosen = chooseAdapter(o, error);
   if (chosen == nullptr) {
@@ -122,7 +134,9 @@ int runUpload(const Options& o) {
                                       : "error: the image file was refused\n",
                stderr);
   if (capture.failed()) {
-    printError(stderr, ("capture \"" + o.capture + "\" is incomplete: " + capture.error()).c_str());
+    printError(
+        stderr,
+        ("capture " + files::quoted(o.capture) + " is incomplete: " + capture.error()).c_str());
     if (code == exitDone) code = exitFileRefused;
   }
   // The device has something to say once the line carried (or tried to carry) frames.
@@ -134,5 +148,7 @@ int runUpload(const Options& o) {
       code = exitNotIntact;
     }
   }
+  // The status says how the upload ended, even when the log had nowhere to
+  // go (a reader that went away, as with | head -1).
   return code;
 }

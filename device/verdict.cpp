@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "device/completeness.h"
+
 namespace vdev {
 namespace {
 
@@ -124,7 +126,16 @@ std::string report(const VirtualDevice& device, const Verdict* verdict) {
   line(out, "resets accepted", number(c.resets));
   line(out, "distinct data frames", number(device.distinctFrames()));
   line(out, "copies of each", copiesText(device));
-  if (c.conflicting > 0) line(out, "conflicting copies", number(c.conflicting));
+  const Completeness whole = completeness(device);
+  if (!whole.missing.empty()) {
+    std::string missing = ranges(whole.missing, 12);
+    if (!whole.damagedOnly.empty())
+      append(missing, " (", ranges(whole.damagedOnly, 12), " only with a bad CRC)");
+    line(out, "missing frames", missing);
+  }
+  if (c.conflicting > 0)
+    line(out, "conflicting copies",
+         number(c.conflicting) + " (seq " + ranges(whole.conflicting, 12) + ")");
   line(out, "image bytes", number(device.imageBytes()));
   if (verdict != nullptr) line(out, "verification", verdictText(device, *verdict));
   return out;

@@ -56,6 +56,8 @@ void VirtualDevice::receive(const std::uint8_t* packet, std::size_t length) {
   if (packet[1] != kMakerHigh || packet[2] != kMakerLow) return reject(Reject::otherManufacturer);
   if (receiverCrc(packet, kCrcAt) != le16(packet + kCrcAt)) {
     ++counts_.badCrc;
+    if (started_ && packet[3] == kData && le16(packet + 4) == kEveryDevice)
+      damaged_.insert(le16(packet + 8));
     return;
   }
   const std::uint8_t command = packet[3];
@@ -69,6 +71,8 @@ void VirtualDevice::receive(const std::uint8_t* packet, std::size_t length) {
     ++counts_.resets;
     started_ = true;
     frames_.clear();
+    damaged_.clear();
+    conflicting_.clear();
     return;
   }
   if (command != kData) return reject(Reject::unknownCommand);
@@ -85,7 +89,10 @@ void VirtualDevice::receive(const std::uint8_t* packet, std::size_t length) {
     return;
   }
   ++slot.copies;
-  if (std::memcmp(slot.payload.data(), packet + kPayloadAt, kChunkSize) != 0) ++counts_.conflicting;
+  if (std::memcmp(slot.payload.data(), packet + kPayloadAt, kChunkSize) != 0) {
+    ++counts_.conflicting;
+    conflicting_.insert(sequence);
+  }
 }
 
 std::vector<std::uint16_t> VirtualDevice::sequences() const {

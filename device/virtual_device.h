@@ -13,13 +13,16 @@
 //
 // A reset to its own address or to 0xFFFF starts a new image; data frames to
 // 0xFFFF store their payload at sequence x 64; a sequence number already
-// stored is a repeat and changes nothing.
+// stored is a repeat and changes nothing. The device also notes which
+// sequence numbers frames with a bad CRC claimed and which arrived with two
+// different payloads, so that a report can tell what it could not store.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace vdev {
@@ -75,6 +78,11 @@ class VirtualDevice {
   std::size_t imageBytes() const;
   // The stored image, imageBytes() long, zeros where frames are missing.
   std::vector<std::uint8_t> image() const;
+  // Sequence numbers that data frames with a bad CRC claimed since the last
+  // reset (a damaged header may claim a wrong one), in order.
+  const std::set<std::uint16_t>& damagedSequences() const { return damaged_; }
+  // Sequence numbers that arrived again with another payload since the last reset.
+  const std::set<std::uint16_t>& conflictingSequences() const { return conflicting_; }
 
  private:
   struct Stored {
@@ -88,6 +96,8 @@ class VirtualDevice {
   bool started_ = false;
   int lastOtherReset_ = -1;
   std::map<std::uint16_t, Stored> frames_;
+  std::set<std::uint16_t> damaged_;
+  std::set<std::uint16_t> conflicting_;
 };
 
 }  // namespace vdev

@@ -154,11 +154,13 @@ Failure lastFailure() {
 
 std::string lastErrorText() { return std::strerror(lastCode); }
 
+// XDG base directories: a path that is not absolute is ignored, so that
+// settings never land under whatever the working directory happens to be.
 std::string userConfigDir(const char* program) {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/" + program;
   const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config/" + program;
+  if (home != nullptr && home[0] == '/') return std::string(home) + "/.config/" + program;
   return {};
 }
 

@@ -177,10 +177,17 @@ Failure lastFailure() {
 
 std::string lastErrorText() { return systemText(static_cast<DWORD>(lastCode)); }
 
+// Only an absolute APPDATA (a drive's C:\... or a share's \\server\...): a relative
+// one would put the settings under whatever the working directory happens to be.
 std::string userConfigDir(const char* program) {
   const char* appData = std::getenv("APPDATA");
-  if (appData == nullptr || appData[0] == '\0') return {};
-  return std::string(appData) + "\\" + program;
+  if (appData == nullptr) return {};
+  const std::string dir = appData;
+  const auto slash = [](char c) { return c == '\\' || c == '/'; };
+  const bool drive = dir.size() >= 3 && dir[1] == ':' && slash(dir[2]);
+  const bool share = dir.size() >= 2 && slash(dir[0]) && slash(dir[1]);
+  if (!drive && !share) return {};
+  return dir + "\\" + program;
 }
 
 }  // namespace netio

@@ -2,6 +2,7 @@
 
 #include "drivers/artnet.h"
 #include "drivers/d2xx.h"
+#include "files/shown_text.h"
 #if defined(UPLOADER_WITH_FTDI)
 #include "drivers/ftdi.h"
 #endif
@@ -87,6 +88,15 @@ bool parseWholeNumber(const std::string& text, long low, long high, long& out) {
   if (n < low || n > high) return false;
   out = n;
   return true;
+}
+
+std::string rangeRefusal(const std::string& what, const std::string& text, long low, long high) {
+  const std::string range = std::to_string(low) + " to " + std::to_string(high);
+  const std::size_t sign = text.size() > 1 && text[0] == '-' ? 1 : 0;
+  const bool number =
+      text.size() > sign && text.find_first_not_of("0123456789", sign) == std::string::npos;
+  if (number) return what + " takes " + range + ", not " + text;
+  return what + " takes a number from " + range + ", not " + files::quoted(text);
 }
 
 const std::string* settingValue(const DriverSettings& settings, const char* name) {

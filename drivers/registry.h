@@ -63,5 +63,8 @@ const char* defaultAdapterName();
 // A whole decimal number from `low` to `high` (no sign, no spaces), for
 // option values; false when `text` is anything else.
 bool parseWholeNumber(const std::string& text, long low, long high, long& out);
+// How an option refuses a value out of its range: "--address takes 1 to
+// 512, not 0", or "... takes a number from 1 to 512, not "7x"".
+std::string rangeRefusal(const std::string& what, const std::string& text, long low, long high);
 // The value of `name` among `settings`; null when it was not given.
 const std::string* settingValue(const DriverSettings& settings, const char* name);

@@ -6,6 +6,7 @@
 #include "drivers/netio.h"
 #include "drivers/node_adapter.h"
 #include "drivers/sacn_cid.h"
+#include "files/shown_text.h"
 
 namespace sacn {
 
@@ -117,8 +118,8 @@ class SacnAdapter final : public NodeAdapter {
 bool checkCid(const std::string& value, std::string& error) {
   e131::Cid cid{};
   if (e131::parseCid(value, cid)) return true;
-  error =
-      "--cid: \"" + value + "\" is not a CID (xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx, not all zero)";
+  error = "--cid: " + files::quoted(value) +
+          " is not a CID (xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx, not all zero)";
   return false;
 }
 

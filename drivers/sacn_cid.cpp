@@ -1,13 +1,22 @@
 #include "drivers/sacn_cid.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
+#include <vector>
 
 #include "drivers/netio.h"
+#include "files/bounded_file.h"
+#include "files/shown_text.h"
 
 namespace sacn {
+namespace {
+
+// A CID is 36 characters; a little room for spaces and line ends around it.
+constexpr std::size_t kLargestCidFile = 1024;
+
+}  // namespace
 
 std::string cidPath() {
   const std::string dir = netio::userConfigDir("tavik-uploader");
@@ -18,19 +27,28 @@ std::string cidPath() {
 bool loadOrCreateCid(const std::string& path, e131::Cid& cid, std::string& error) {
   const std::string remedy = "; give a CID with --cid";
   if (path.empty()) {
-    error = "there is no settings folder to keep the sACN CID in (HOME / APPDATA unset)" + remedy;
+    error =
+        "there is no settings folder to keep the sACN CID in (HOME / APPDATA unset or not "
+        "absolute)" +
+        remedy;
     return false;
   }
   namespace fs = std::filesystem;
   std::error_code ec;
-  if (fs::exists(path, ec)) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.bad() && e131::parseCid(text, cid)) return true;
-    error = path +
-            " does not hold a CID (xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx); mend or remove it" +
-            remedy;
-    return false;
+  std::vector<std::uint8_t> bytes;
+  std::string problem;
+  switch (files::readFile(path, kLargestCidFile, bytes, problem)) {
+    case files::Problem::none:
+      if (e131::parseCid(std::string(bytes.begin(), bytes.end()), cid)) return true;
+      error = files::quoted(path) +
+              " does not hold a CID (xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx); mend or remove it" +
+              remedy;
+      return false;
+    case files::Problem::missing:
+      break;  // the first run: make one
+    default:
+      error = "cannot read the sACN CID file: " + problem + "; mend or remove it" + remedy;
+      return false;
   }
   const fs::path file(path);
   fs::create_directories(file.parent_path(), ec);
@@ -43,13 +61,13 @@ bool loadOrCreateCid(const std::string& path, e131::Cid& cid, std::string& error
     out.close();
     if (!out) {
       fs::remove(partial, ec);
-      error = "cannot keep the sACN CID in " + path + remedy;
+      error = "cannot keep the sACN CID in " + files::quoted(path) + remedy;
       return false;
     }
   }
   fs::rename(partial, file, ec);
   if (ec) {
-    error = "cannot keep the sACN CID in " + path + ": " + ec.message() + remedy;
+    error = "cannot keep the sACN CID in " + files::quoted(path) + ": " + ec.message() + remedy;
     fs::remove(partial, ec);
     return false;
   }

@@ -1,5 +1,7 @@
 #include "drivers/sim.h"
 
+#include "files/shown_text.h"
+
 namespace sim {
 
 SimAdapter::SimAdapter(Settings settings)
@@ -106,11 +108,15 @@ bool applyFailure(const std::string& v, Settings& s, std::string& error) {
     s.failOpen = true;
   } else if (v == "write") {
     s.failWritesFrom = 1;
-  } else if (v.rfind(kAfter, 0) == 0 &&
-             parseWholeNumber(v.substr(sizeof kAfter - 1), 0, 99'999'999, passing)) {
+  } else if (v.rfind(kAfter, 0) == 0) {
+    const std::string n = v.substr(sizeof kAfter - 1);
+    if (!parseWholeNumber(n, 0, 99'999'999, passing)) {
+      error = rangeRefusal("--sim-fail write-after:N", n, 0, 99'999'999);
+      return false;
+    }
     s.failWritesFrom = passing + 1;
   } else {
-    error = "--sim-fail: \"" + v + "\" is not list, open, write or write-after:N";
+    error = "--sim-fail: " + files::quoted(v) + " is not list, open, write or write-after:N";
     return false;
   }
   return true;
@@ -119,7 +125,7 @@ bool applyFailure(const std::string& v, Settings& s, std::string& error) {
 bool checkDevice(const std::string& value, std::string& error) {
   long n = 0;
   if (parseWholeNumber(value, 1, 512, n)) return true;
-  error = "--sim-device: \"" + value + "\" is not an address from 1 to 512";
+  error = rangeRefusal("--sim-device", value, 1, 512);
   return false;
 }
 

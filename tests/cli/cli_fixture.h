@@ -4,8 +4,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,7 +18,9 @@ class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("uploader-cli-") + info->test_suite_name() + "-" + info->name();
+    // The process id keeps apart test runs of other builds going at the same time.
+    std::string name = std::string("uploader-cli-") + info->test_suite_name() + "-" + info->name() +
+                       "-" + std::to_string(::getpid());
     for (char& c : name)
       if (c == '/') c = '_';
     const auto p = std::filesystem::temp_directory_path() / name;
@@ -29,8 +33,15 @@ class CliTest : public ::testing::Test {
     if (!HasFailure()) std::filesystem::remove_all(dir, ec);
   }
 
-  ProcessResult cli(const std::vector<std::string>& args, int timeoutSeconds = 120) {
-    return runProcess(UPLOADER_CLI_PATH, args, dir, timeoutSeconds);
+  ProcessResult cli(const std::vector<std::string>& args, int timeoutSeconds = 120,
+                    const ChildSetup& setup = {}) {
+    return runProcess(program(), args, dir, timeoutSeconds, setup);
+  }
+
+  // The uploader-cli built beside the tests, or another one named by UPLOADER_CLI.
+  static std::string program() {
+    const char* other = std::getenv("UPLOADER_CLI");
+    return other != nullptr && other[0] != '\0' ? other : UPLOADER_CLI_PATH;
   }
 
   // Writes an image of `size` bytes that differ from offset to offset.

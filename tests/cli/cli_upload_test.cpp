@@ -112,7 +112,9 @@ TEST_F(CliTest, RefusedFilesExitTwo) {
   const std::string missing = dir + "/missing.bin";
   ProcessResult r = cli({"upload", missing, "--adapter", "sim"});
   EXPECT_EQ(r.exitCode, 2) << show(r);
-  EXPECT_EQ(r.err, "error: Cannot read file \"" + missing + "\"\n") << show(r);
+  EXPECT_EQ(r.err,
+            "error: Cannot read file \"" + missing + "\"\n  \"" + missing + "\" does not exist\n")
+      << show(r);
 
   const std::string big = image(65536, "big.bin");
   r = cli({"upload", big, "--adapter", "sim"});
@@ -155,7 +157,8 @@ TEST_F(CliTest, UsageErrorsAreOneLineAndExitSixtyFour) {
       {"upload", path, "--sim-device", "3"},  // not on the simulated adapter
       {"list", "extra"},
       {"decode", path, "--fast"},
-      {"upload", path, "--capture", path},  // would overwrite the image
+      {"upload", path, "--capture", path},                          // would overwrite the image
+      {"upload", path, "--adapter", "sim", "--capture", "--fast"},  // --capture lost its value
   };
   for (const auto& args : cases) {
     const ProcessResult r = cli(args);
@@ -167,6 +170,7 @@ TEST_F(CliTest, UsageErrorsAreOneLineAndExitSixtyFour) {
     EXPECT_EQ(r.out, "") << joined;
   }
   EXPECT_EQ(read(path).size(), 10u);  // the image survived
+  EXPECT_FALSE(std::filesystem::exists(dir + "/--fast"));
 }
 
 TEST_F(CliTest, HelpAndVersion) {

@@ -77,12 +77,12 @@ TEST(Options, RefusalsNameTheArgument) {
       {{"upload", "f", "--adress", "3"}, "unknown option \"--adress\""},
       {{"upload", "f", "-a"}, "unknown option \"-a\""},
       {{"upload", "f", "--address"}, "--address needs a value N"},
-      {{"upload", "f", "--address", "0"}, "--address: \"0\" is not an address from 1 to 512"},
-      {{"upload", "f", "--address", "513"}, "\"513\" is not an address"},
-      {{"upload", "f", "--address", "-1"}, "\"-1\" is not an address"},
-      {{"upload", "f", "--address", "7x"}, "\"7x\" is not an address"},
-      {{"upload", "f", "--address", "99999999999999999999"}, "is not an address"},
-      {{"upload", "f", "--address=", ""}, "\"\" is not an address"},
+      {{"upload", "f", "--address", "0"}, "--address takes 1 to 512, not 0"},
+      {{"upload", "f", "--address", "513"}, "--address takes 1 to 512, not 513"},
+      {{"upload", "f", "--address=-1"}, "--address takes 1 to 512, not -1"},
+      {{"upload", "f", "--address", "7x"}, "--address takes a number from 1 to 512, not \"7x\""},
+      {{"upload", "f", "--address", "99999999999999999999"}, "not 99999999999999999999"},
+      {{"upload", "f", "--address=", ""}, "a number from 1 to 512, not \"\""},
       {{"upload", "f", "--address", "3", "--address", "4"}, "--address given twice"},
       {{"upload", "f", "--profile", "v1.3"}, "unknown profile \"v1.3\""},
       {{"upload", "f", "--fast=yes"}, "--fast takes no value"},
@@ -91,8 +91,11 @@ TEST(Options, RefusalsNameTheArgument) {
         "0123456789012345678901234567890123456789012345678901234567890123"},
        "longer than a serial number"},
       {{"upload", "f", "--sim-fail", "read"}, "\"read\" is not list, open, write or write-after:N"},
-      {{"upload", "f", "--sim-fail", "write-after:"}, "is not list, open"},
-      {{"upload", "f", "--sim-device", "600"}, "--sim-device: \"600\""},
+      {{"upload", "f", "--sim-fail", "write-after:"}, "write-after:N takes a number from 0 to"},
+      {{"upload", "f", "--sim-fail", "write-after:100000000"},
+       "--sim-fail write-after:N takes 0 to 99999999, not 100000000"},
+      {{"upload", "f", "--sim-device", "600"}, "--sim-device takes 1 to 512, not 600"},
+      {{"upload", "f", "--adapter", "sim\x1b[0m"}, "--adapter: \"sim\\x1b[0m\" holds control"},
       {{"upload", "f", "--out", "x"}, "--out does not apply to upload"},
       {{"list", "--fast"}, "--fast does not apply to list"},
       {{"decode", "c.pcap", "--capture", "x"}, "--capture does not apply to decode"},
@@ -107,6 +110,23 @@ TEST(Options, RefusalsNameTheArgument) {
     EXPECT_NE(r.error.find(k.says), std::string::npos) << joined << "-> " << r.error;
     EXPECT_EQ(r.error.find('\n'), std::string::npos) << r.error;
   }
+}
+
+TEST(Options, AValueThatLooksLikeAnOptionIsTakenOnlyAfterEquals) {
+  for (const char* option : {"--address", "--profile", "--adapter", "--serial", "--cid",
+                             "--capture", "--sim-device", "--sim-fail"}) {
+    Options o;
+    for (const char* value : {"--fast", "-h", "-"}) {
+      const ParseResult r = parse({"upload", "f", option, value}, o);
+      EXPECT_EQ(r.status, ParseStatus::usage) << option << " " << value;
+      EXPECT_NE(r.error.find(std::string("write ") + option + "=VALUE"), std::string::npos)
+          << r.error;
+    }
+  }
+  Options o;
+  ASSERT_EQ(parse({"decode", "c", "--out=-x.bin", "--expect=--fast"}, o).status, ParseStatus::run);
+  EXPECT_EQ(o.out, "-x.bin");
+  EXPECT_EQ(o.expect, "--fast");
 }
 
 TEST(Options, HelpTextListsEveryAdapterAndEveryOptionInShortLines) {

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,7 +25,7 @@ int counter = 0;
 }  // namespace
 
 RunningProcess startProcess(const std::string& program, const std::vector<std::string>& args,
-                            const std::string& workDir) {
+                            const std::string& workDir, const ChildSetup& setup) {
   RunningProcess p;
   const std::string stem =
       workDir + "/.run" + std::to_string(getpid()) + "-" + std::to_string(counter++);
@@ -36,13 +37,20 @@ RunningProcess startProcess(const std::string& program, const std::vector<std::s
   argv.push_back(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
-    const int out = open(p.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const std::string outPath = setup.outTo.empty() ? p.outPath : setup.outTo;
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = open(p.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int in = open("/dev/null", O_RDONLY);
     if (out < 0 || err < 0 || in < 0 || chdir(workDir.c_str()) != 0) _exit(126);
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    for (int fd : {in, out, err})
+      if (fd > 2) close(fd);
+    if (setup.closeIn) close(0);
+    if (setup.closeOut) close(1);
+    if (setup.closeErr) close(2);
+    for (const auto& [name, value] : setup.environment) setenv(name.c_str(), value.c_str(), 1);
     execv(program.c_str(), argv.data());
     _exit(127);
   }
@@ -59,8 +67,8 @@ void killProcess(RunningProcess& p) {
 }
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& workDir, int timeoutSeconds) {
-  RunningProcess p = startProcess(program, args, workDir);
+                         const std::string& workDir, int timeoutSeconds, const ChildSetup& setup) {
+  RunningProcess p = startProcess(program, args, workDir, setup);
   return finishProcess(p, timeoutSeconds);
 }
 
@@ -69,8 +77,9 @@ ProcessResult finishProcess(RunningProcess& p, int timeoutSeconds) {
   if (p.pid < 0) return r;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
   int status = 0;
+  rusage usage{};
   for (;;) {
-    const pid_t done = waitpid(p.pid, &status, WNOHANG);
+    const pid_t done = wait4(p.pid, &status, WNOHANG, &usage);
     if (done == p.pid) break;
     if (std::chrono::steady_clock::now() > deadline) {
       killProcess(p);
@@ -81,6 +90,7 @@ ProcessResult finishProcess(RunningProcess& p, int timeoutSeconds) {
   }
   p.pid = -1;
   if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+  r.peakKilobytes = usage.ru_maxrss;
   r.out = slurp(p.outPath);
   r.err = slurp(p.errPath);
   unlink(p.outPath.c_str());

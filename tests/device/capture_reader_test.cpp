@@ -132,6 +132,37 @@ TEST(CaptureReader, ReportsTheLinkTypeItFinds) {
   EXPECT_EQ(c.linkType, 1u);
 }
 
+TEST(CaptureReader, ReadsAFileRecordByRecordAsItParsesMemory) {
+  const auto dir = std::filesystem::temp_directory_path() / "uploader-capture-stream";
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "c.pcap").string();
+  Bytes whole = header(0xA1B2C3D4, true);
+  for (std::uint32_t i = 0; i < 3; ++i) record(whole, i, 0, Bytes(76 + i, 1), true);
+  Bytes hostile = whole;
+  put32(hostile, 0, true);
+  put32(hostile, 0, true);
+  put32(hostile, 300'000, true);
+  for (std::size_t cut :
+       {std::size_t{3}, std::size_t{24}, whole.size() - 9, whole.size(), hostile.size()}) {
+    const Bytes b(hostile.begin(), hostile.begin() + static_cast<std::ptrdiff_t>(cut));
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(b.data(), 1, b.size(), f);
+    std::fclose(f);
+    vdev::Capture fromFile, fromMemory;
+    std::string fileError, memoryError;
+    EXPECT_EQ(vdev::readCapture(path, fromFile, fileError), parse(b, fromMemory, memoryError));
+    EXPECT_NE(fileError.find(memoryError), std::string::npos) << cut << ": " << fileError;
+    EXPECT_EQ(fromFile.records.size(), fromMemory.records.size()) << cut;
+    EXPECT_EQ(fromFile.trailingBytes, fromMemory.trailingBytes) << cut;
+    EXPECT_EQ(fromFile.swapped, fromMemory.swapped) << cut;
+  }
+  vdev::Capture c;
+  std::string error;
+  EXPECT_FALSE(vdev::readCapture(dir.string(), c, error));
+  EXPECT_NE(error.find("is a directory"), std::string::npos) << error;
+  std::filesystem::remove_all(dir);
+}
+
 TEST(CaptureReader, NamesTheFileItCannotRead) {
   const auto dir = std::filesystem::temp_directory_path() / "uploader-capture-reader";
   std::filesystem::create_directories(dir);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "device/completeness.h"
 #include "tests/device/packets.h"
 
 namespace {
@@ -136,6 +137,32 @@ TEST(Report, RangesAreShortAndBounded) {
   EXPECT_EQ(vdev::ranges({3}, 5), "3");
   EXPECT_EQ(vdev::ranges({0, 1, 2, 5, 7, 8}, 5), "0-2, 5, 7-8");
   EXPECT_EQ(vdev::ranges({1, 3, 5, 7}, 2), "1, 3, ...");
+}
+
+TEST(Completeness, NamesMissingDamagedAndConflictingFramesUntilTheNextReset) {
+  VirtualDevice d(1);
+  send(d, resetTo(0xFFFF));
+  send(d, dataFrame(0, chunk(0)));
+  Packet bad = dataFrame(4, chunk(4));
+  bad[74] ^= 1;
+  send(d, bad);
+  send(d, dataFrame(2, chunk(2)));
+  send(d, dataFrame(2, chunk(5)));
+  vdev::Completeness c = vdev::completeness(d);
+  EXPECT_FALSE(c.whole);
+  EXPECT_EQ(c.missing, (std::vector<std::uint16_t>{1, 3, 4}));
+  EXPECT_EQ(c.damagedOnly, std::vector<std::uint16_t>{4});
+  EXPECT_EQ(vdev::incompleteness(d, c),
+            "sequence numbers 1, 3-4 missing (4 only with a bad CRC); "
+            "sequence number 2 arrived with different payloads");
+  EXPECT_NE(vdev::report(d, nullptr).find("missing frames       1, 3-4 (4 only with a bad CRC)\n"),
+            std::string::npos);
+
+  send(d, resetTo(1));
+  deliver(d, fileOf(100));
+  c = vdev::completeness(d);
+  EXPECT_TRUE(c.whole);
+  EXPECT_EQ(vdev::incompleteness(d, c), "");
 }
 
 }  // namespace

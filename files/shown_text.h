@@ -1,0 +1,18 @@
+// Names from outside (a path, an option's value, a node's answer on the
+// network) made safe to print on a terminal: control characters, bytes that
+// are not UTF-8, C1 controls and the Unicode controls that reorder text
+// become \xNN escapes, one per byte, so no escape sequence or stray line
+// break reaches the terminal. Backslashes stay as they are (Windows paths).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace files {
+
+std::string shown(std::string_view text);
+
+// shown(text) between double quotes: how messages quote a name.
+std::string quoted(std::string_view text);
+
+}  // namespace files
