@@ -11,9 +11,7 @@
 
 TEST(Interrupt, AStopRequestReachesTheWatchedLinesOnly) {
   auto a = std::make_unique<Line>(), b = std::make_unique<Line>(), gone = std::make_unique<Line>();
-  {
-    WatchedLine watchGone(*gone);
-  }
+  { WatchedLine watchGone(*gone); }
   WatchedLine watchA(*a), watchB(*b);
   EXPECT_EQ(watchedLines(), 2);
   ASSERT_FALSE(interruptRequested());
