@@ -4,6 +4,7 @@
 #include <memory>
 #include <sstream>
 
+#include "cli/exit_codes.h"
 #include "drivers/registry.h"
 
 namespace {
@@ -71,7 +72,7 @@ bool listSerials(const std::string& driver, const Options& o, std::vector<std::s
 }
 
 bool expand(const std::string& argument, const Options& o, std::vector<LineTarget>& lines,
-            std::string& error) {
+            std::string& error, int& status) {
   const DriverEntry* entry = findDriver(argument);
   const std::size_t colon = argument.find(':');
   const std::string rest = colon == std::string::npos ? "" : argument.substr(colon + 1);
@@ -96,6 +97,7 @@ bool expand(const std::string& argument, const Options& o, std::vector<LineTarge
   std::vector<std::string> serials;
   if (!listSerials(driver, o, serials, error)) {
     error = argument + ": " + error;
+    status = exitLineFailed;
     return false;
   }
   for (const std::string& s : serials) lines.push_back({driver + ":" + s, driver, s});
@@ -104,23 +106,14 @@ bool expand(const std::string& argument, const Options& o, std::vector<LineTarge
 
 }  // namespace
 
-bool lineTargets(const Options& o, std::vector<LineTarget>& lines, std::string& error) {
+bool lineTargets(const Options& o, std::vector<LineTarget>& lines, std::string& error,
+                 int& status) {
   std::vector<std::string> arguments = o.adapterNames;
+  status = exitFileRefused;
   if (!o.linesFile.empty() && !readLinesFile(o.linesFile, arguments, error)) return false;
   if (arguments.empty()) arguments.push_back(defaultAdapterName());
+  status = exitUsage;
   for (const std::string& a : arguments)
-    if (!expand(a, o, lines, error)) return false;
+    if (!expand(a, o, lines, error, status)) return false;
   return true;
-}
-
-bool severalUploads(const Options& o) {
-  if (o.addresses.size() > 1 || o.adapterNames.size() > 1 || !o.linesFile.empty()) return true;
-  if (o.adapterNames.empty()) return false;
-  const DriverEntry* entry = findDriver(o.adapterName);
-  const std::size_t colon = o.adapterName.find(':');
-  // "sim:1" or "ftdi:SERIAL" is still one line; "sim:3" and "ftdi:all" are more.
-  if (entry == nullptr || colon == std::string::npos || entry->lines == LineForm::single)
-    return false;
-  const std::string rest = o.adapterName.substr(colon + 1);
-  return entry->lines == LineForm::count ? rest != "1" : rest == "all";
 }

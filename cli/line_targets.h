@@ -16,10 +16,8 @@ struct LineTarget {
 };
 
 // Every line the options name, or the platform's default adapter when they
-// name none. False with `error` when an argument is unusable, the lines
-// file cannot be read, or a ":all" listing fails.
-bool lineTargets(const Options& options, std::vector<LineTarget>& lines, std::string& error);
-
-// Whether the options ask for more than one upload: several lines, or
-// several addresses.
-bool severalUploads(const Options& options);
+// name none. False with `error` and the exit status to end with when an
+// argument is unusable (usage), the lines file cannot be read (file
+// refused), or a ":all" listing fails or finds nothing (line failure).
+bool lineTargets(const Options& options, std::vector<LineTarget>& lines, std::string& error,
+                 int& status);

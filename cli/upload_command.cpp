@@ -11,7 +11,9 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/file_bytes.h"
+#include "cli/fleet.h"
 #include "cli/interrupt.h"
+#include "cli/line_targets.h"
 #include "cli/terminal.h"
 #include "cli/terminal_operator.h"
 #include "device/verdict.h"
@@ -74,7 +76,19 @@ int runUpload(const Options& o) {
   probe.close();
 
   std::string error;
-  std::unique_ptr<Adapter> chosen = chooseAdapter(o, error);
+  std::vector<LineTarget> targets;
+  int status = exitUsage;
+  if (!lineTargets(o, targets, error, status)) {
+    printError(stderr, error.c_str());
+    return status;
+  }
+  if (targets.size() > 1 || o.addresses.size() > 1 || o.json) return runFleet(o, targets);
+
+  // One line, one address: the upload as it always was.
+  Options one = o;
+  one.adapterName = targets.front().adapter;
+  if (!targets.front().serial.empty()) one.serial = targets.front().serial;
+  std::unique_ptr<Adapter> chosen = chooseAdapter(one, error);
   if (chosen == nullptr) {
     printError(stderr, error.c_str());
     return exitUsage;
@@ -108,7 +122,7 @@ int runUpload(const Options& o) {
   std::snprintf(line->szFile, sizeof line->szFile, "%s", o.file.c_str());
   line->checked = o.fast;
   line->address = static_cast<std::uint16_t>(o.address);
-  line->wantedSerial = o.serial.empty() ? nullptr : o.serial.c_str();
+  line->wantedSerial = one.serial.empty() ? nullptr : one.serial.c_str();
   line->adapter = tap != nullptr ? static_cast<Adapter*>(tap.get()) : chosen.get();
 
   TerminalOperator op(o.quiet, isTerminal(stderr));

@@ -4,10 +4,10 @@
 set -euo pipefail
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
-quickstart_packages=(build-essential cmake ninja-build googletest libgtest-dev)
+quickstart_packages=(build-essential cmake ninja-build googletest libgtest-dev nlohmann-json3-dev)
 packages=(
   build-essential cmake ninja-build pkg-config
-  googletest libgtest-dev libbenchmark-dev
+  googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64-posix wine wine64
   xvfb x11-utils imagemagick fonts-wine
   clang clang-format libclang-rt-14-dev valgrind

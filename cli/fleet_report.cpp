@@ -1,0 +1,77 @@
+#include "cli/fleet_report.h"
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+#include "cli/address_list.h"
+#include "files/shown_text.h"
+
+namespace {
+
+std::string cut(std::string text, std::size_t width) {
+  if (text.size() > width) text = width > 3 ? text.substr(0, width - 3) + "..." : "";
+  return text;
+}
+
+std::string padded(const std::string& text, std::size_t width) {
+  std::string t = cut(text, width);
+  t.resize(width, ' ');
+  return t;
+}
+
+std::string timeText(double seconds) {
+  const long s = static_cast<long>(seconds + 0.5);
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%02ld:%02ld", s / 60, s % 60);
+  return buf;
+}
+
+}  // namespace
+
+void printFleetTable(std::FILE* out, const FleetSummary& summary, int columns) {
+  std::size_t lineWidth = 4, addressWidth = 7, resultWidth = 6;
+  for (const UploadEntry& u : summary.uploads) {
+    lineWidth = std::max(lineWidth, files::shown(u.line).size());
+    addressWidth = std::max(addressWidth, addressListText(u.addresses).size());
+    resultWidth = std::max(resultWidth, u.result.size());
+  }
+  lineWidth = std::min<std::size_t>(lineWidth, 24);
+  addressWidth = std::min<std::size_t>(addressWidth, 16);
+  const std::size_t width = static_cast<std::size_t>(std::max(columns, 40) - 1);
+  auto row = [&](const std::string& line, const std::string& address, const std::string& result,
+                 const std::string& bytes, const std::string& time, const std::string& reason) {
+    std::string text = padded(line, lineWidth) + "  " + padded(address, addressWidth) + "  " +
+                       padded(result, resultWidth) + "  " + padded(bytes, 13) + "  " +
+                       padded(time, 5) + "  " + reason;
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    std::fprintf(out, "%s\n", cut(text, width).c_str());
+  };
+  row("line", "address", "result", "bytes", "time", "reason");
+  for (const UploadEntry& u : summary.uploads)
+    row(files::shown(u.line), addressListText(u.addresses), u.result,
+        std::to_string(u.bytes) + "/" + std::to_string(u.total), timeText(u.seconds),
+        files::shown(u.reason));
+  std::fflush(out);
+}
+
+std::string fleetJson(const FleetSummary& summary) {
+  nlohmann::ordered_json uploads = nlohmann::ordered_json::array();
+  for (const UploadEntry& u : summary.uploads)
+    uploads.push_back({{"line", u.line},
+                       {"addresses", u.addresses},
+                       {"result", u.result},
+                       {"bytes", u.bytes},
+                       {"total", u.total},
+                       {"seconds", u.seconds},
+                       {"reason", u.reason},
+                       {"capture", u.capture}});
+  const nlohmann::ordered_json report = {{"file", summary.file},
+                                         {"sha256", summary.sha256},
+                                         {"profile", summary.profile},
+                                         {"fast", summary.fast},
+                                         {"resetsToEveryDevice", summary.resetsToEveryDevice},
+                                         {"exitStatus", summary.exitStatus},
+                                         {"uploads", uploads}};
+  // Names from the command line or a node may hold any byte: replace what is no UTF-8.
+  return report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}

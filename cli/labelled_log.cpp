@@ -1,0 +1,20 @@
+#include "cli/labelled_log.h"
+
+LabelledLog::LabelledLog(std::string label, std::FILE* out, std::mutex& outLock)
+    : label_("[" + std::move(label) + "] "), out_(out), outLock_(outLock) {}
+
+void LabelledLog::write(const char* text) {
+  partial_ += text;
+  std::size_t end;
+  while ((end = partial_.find('\n')) != std::string::npos) {
+    const std::string line = label_ + partial_.substr(0, end + 1);
+    partial_.erase(0, end + 1);
+    if (out_ == nullptr) {
+      kept_ += line;
+      continue;
+    }
+    std::lock_guard<std::mutex> lock(outLock_);
+    std::fputs(line.c_str(), out_);
+    std::fflush(out_);
+  }
+}

@@ -1,0 +1,27 @@
+// The engine's log of one line among several: each log line labelled with
+// the line's name. Lines go out whole (no two lines' text mixed) to a shared
+// stream at once, or are kept until the live view is gone and then printed
+// line by line.
+#pragma once
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "engine/log.h"
+
+class LabelledLog final : public LogSink {
+ public:
+  // `out` null: keep the text for later.
+  LabelledLog(std::string label, std::FILE* out, std::mutex& outLock);
+  void write(const char* text) override;
+  // The kept text (empty when written at once).
+  const std::string& kept() const { return kept_; }
+
+ private:
+  const std::string label_;
+  std::FILE* out_;
+  std::mutex& outLock_;
+  std::string partial_;  // a piece of a line not yet ended
+  std::string kept_;
+};
