@@ -4,10 +4,7 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/options.h"
-
-#ifndef UPLOADER_VERSION
-#define UPLOADER_VERSION "0"
-#endif
+#include "uploader_version.h"  // UPLOADER_VERSION, written by the build
 
 int main(int argc, char** argv) {
   Options options;
