@@ -17,7 +17,7 @@ cd "$stage"
 : >"$out/install.nsh"
 : >"$out/uninstall.nsh"
 find . -type d | LC_ALL=C sort | while read -r dir; do
-  if [ "$dir" = . ]; then target='$INSTDIR'; else target="\$INSTDIR\\$(windows "$dir")"; fi
+  if [ "$dir" = . ]; then target="\$INSTDIR"; else target="\$INSTDIR\\$(windows "$dir")"; fi
   line "SetOutPath \"$target\"" >>"$out/install.nsh"
   find "$dir" -maxdepth 1 -type f | LC_ALL=C sort | while read -r file; do
     line "File \"$stage/${file#./}\"" >>"$out/install.nsh"

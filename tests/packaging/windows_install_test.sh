@@ -48,7 +48,7 @@ for program in uploader-v1.2 uploader-v1.1 uploader-early uploader-cli; do
   check "$program.exe installed" test -f "$installed/bin/$program.exe"
 done
 check "licence installed" test -f "$installed/LICENSE.txt"
-check "three Start-menu entries" test "$(ls "$menu"/*.lnk 2>/dev/null | wc -l)" -eq 3
+check "three Start-menu entries" test "$(find "$menu" -name "*.lnk" 2>/dev/null | wc -l)" -eq 3
 check "registered in Add/Remove Programs" \
   bash -c "scripts/wine-session.sh run '$session' wine reg query '$key' /v QuietUninstallString |
     grep -q 'uninstall.exe\" /S'"
