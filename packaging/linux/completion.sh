@@ -32,9 +32,11 @@ lists=$("$cli" --help | awk '
     n = split(substr($0, RSTART + 1, RLENGTH - 2), applies, /, */)
     for (i = 1; i <= n; i++) options[applies[i]] = options[applies[i]] " " option
   }
+  # "sim", "sim[:N]": the name alone; "tty:PATH": the name and its colon.
   section == "Adapters" && /^  [a-z]/ {
-    name = $1
-    if (index(name, ":") > 0) name = substr(name, 1, index(name, ":"))
+    match($1, /^[a-z0-9-]+/)
+    name = substr($1, 1, RLENGTH)
+    if (substr($1, RLENGTH + 1, 1) == ":") name = name ":"
     adapters = adapters " " name
   }
   function emit(name, text) { sub(/^ /, "", text); printf "  local %s=\047%s\047\n", name, text }
