@@ -4,7 +4,9 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/options.h"
-#include "uploader_version.h"  // UPLOADER_VERSION, written by the build
+
+// UPLOADER_VERSION: the version text the build writes (cmake/Version.cmake).
+#include "uploader_version.h"
 
 int main(int argc, char** argv) {
   Options options;
