@@ -8,9 +8,8 @@
 #include "cli/output_check.h"
 #include "cli/std_streams.h"
 
-#ifndef UPLOADER_VERSION
-#define UPLOADER_VERSION "0"
-#endif
+// UPLOADER_VERSION: the version text the build writes (cmake/Version.cmake).
+#include "uploader_version.h"
 
 int main(int argc, char** argv) {
   // First of all: nothing opened later may take the place of a closed one.
