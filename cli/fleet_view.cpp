@@ -167,9 +167,18 @@ FleetRowFigures FleetView::figures(Row& r) {
 // With the mutex held.
 void FleetView::draw(bool last) {
   const std::size_t width = static_cast<std::size_t>(std::max(terminalColumns(out_) - 1, 20));
+  // Appended piece by piece: GCC 12's -Wrestrict misreads "literal" + string at -O3.
   std::string text;
-  if (drawn_) text += "\x1b[" + std::to_string(rows_.size()) + "A";
-  for (Row& r : rows_) text += "\r" + fleetRow(figures(r), width) + "\x1b[K\n";
+  if (drawn_) {
+    text.append("\x1b[");
+    text.append(std::to_string(rows_.size()));
+    text.append("A");
+  }
+  for (Row& r : rows_) {
+    text.append("\r");
+    text.append(fleetRow(figures(r), width));
+    text.append("\x1b[K\n");
+  }
   std::fputs(text.c_str(), out_);
   std::fflush(out_);
   drawn_ = !last;

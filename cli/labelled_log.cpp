@@ -1,7 +1,19 @@
 #include "cli/labelled_log.h"
 
+namespace {
+
+// Appended piece by piece: GCC 12's -Wrestrict misreads "literal" + string at -O3.
+std::string bracketed(const std::string& label) {
+  std::string text("[");
+  text.append(label);
+  text.append("] ");
+  return text;
+}
+
+}  // namespace
+
 LabelledLog::LabelledLog(std::string label, std::FILE* out, std::mutex& outLock)
-    : label_("[" + std::move(label) + "] "), out_(out), outLock_(outLock) {}
+    : label_(bracketed(label)), out_(out), outLock_(outLock) {}
 
 void LabelledLog::write(const char* text) {
   partial_ += text;

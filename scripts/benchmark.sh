@@ -5,8 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target upload_timing micro_bench
+cmake --build --preset linux --target upload_timing micro_bench fleet_timing
 build/linux/bench/upload_timing --out docs/performance.md "$@"
+build/linux/bench/fleet_timing --out docs/performance.md
 echo
 micro=$(build/linux/bench/micro_bench --benchmark_min_time=0.2 2>&1)
 echo "$micro"

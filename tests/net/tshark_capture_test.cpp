@@ -14,9 +14,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
+#include "cli/fleet.h"
 #include "drivers/artnet.h"
 #include "drivers/sacn.h"
 #include "engine/program.h"
@@ -240,6 +242,46 @@ TEST_F(CaptureTest, TsharkDecodesEverySacnPacketAsE131DataWithStartCode0x91) {
     packet.insert(packet.end(), slots.begin(), slots.end());
     EXPECT_EQ(packet, closing ? frames.back() : frames[i]);
   }
+}
+
+// Four universes of one node as four lines at once: tshark sees each
+// universe carry exactly the frames of a single upload, in order.
+TEST_F(CaptureTest, AFleetOfFourUniversesCarriesASingleUploadOnEach) {
+  const std::string path = chooseImage(patternImage(200));
+  ASSERT_EQ(run(profileV1_2), uploadDone);  // the single upload, on the simulated adapter
+  std::vector<std::vector<std::uint8_t>> single;
+  for (const sim::Record* w : writes()) single.push_back(w->bytes);
+
+  artnet::Settings settings;
+  settings.nodePort = node.port();
+  settings.replyPort = 0;
+  std::vector<FleetLine> lines;
+  for (int universe = 1; universe <= 4; ++universe) {
+    std::string error;
+    const std::string argument = "127.0.0.1:0:0:" + std::to_string(universe);
+    lines.push_back({{"artnet:" + argument, "", ""}, artnet::makeWith(argument, settings, error)});
+    ASSERT_NE(lines.back().adapter, nullptr) << error;
+  }
+  Options options;
+  options.file = path;
+  options.fast = true;
+  options.quiet = true;
+  ASSERT_EQ(runLines(options, lines).exitStatus, 0);
+  stopCapture();
+
+  auto args = onlyNode();
+  args.insert(args.end(), {"-d", "udp.port==" + std::to_string(node.port()) + ",artnet", "-Y",
+                           "artnet.header.opcode==0x5100", "-T", "fields", "-e", "artnet.data"});
+  std::map<int, std::vector<std::vector<std::uint8_t>>> byUniverse;
+  for (const std::string& line : decode(dir, capture, args)) {
+    const auto body = hexBytes(line);
+    ASSERT_EQ(body.size(), 6u + 75u) << line;
+    std::vector<std::uint8_t> packet{body[1]};
+    packet.insert(packet.end(), body.begin() + 6, body.end());
+    byUniverse[body[2]].push_back(packet);
+  }
+  ASSERT_EQ(byUniverse.size(), 4u);
+  for (const auto& [universe, packets] : byUniverse) EXPECT_EQ(packets, single) << universe;
 }
 
 }  // namespace

@@ -1,0 +1,225 @@
+// Many lines at once: 64 simulated lines in one uploader-cli process, fast
+// mode, a 4 KiB image; the same 64 lines as 64 processes side by side; and
+// 64 Art-Net universes to a loopback receiver. Prints a Markdown section
+// (and writes it into a file with --out) with each line's data phase
+// against its nominal time, the shortest gap against its pause, how late
+// the sends came, and the process's CPU and peak memory.
+//
+//   fleet_timing [--out docs/performance.md] [--lines N]
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/fleet.h"
+#include "device/capture_reader.h"
+#include "drivers/artnet.h"
+#include "tests/net/fake_node.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr unsigned kFastPaceUs = 11'000;
+
+struct Timing {
+  double worstPhaseRatio = 0;  // data phase / nominal, the worst line
+  double minMarginUs = 1e9;    // shortest gap minus its pause, over every line
+  double p99LateUs = 0;
+  double maxLateUs = 0;
+  std::size_t lines = 0;
+};
+
+struct Cost {
+  double cpuPercent = 0;  // of one core, over the wall time
+  long peakKiB = 0;
+  double seconds = 0;
+};
+
+double percentile(std::vector<double> v, double q) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[std::min(v.size() - 1, static_cast<std::size_t>(q * static_cast<double>(v.size() - 1)))];
+}
+
+// The gaps of every capture: each after its pause (10 ms in the reset
+// burst, 1 s after it, then the data pace).
+Timing timingOf(const std::vector<fs::path>& captures) {
+  Timing t;
+  std::vector<double> late;
+  for (const fs::path& p : captures) {
+    vdev::Capture c;
+    std::string error;
+    if (!vdev::readCapture(p.string(), c, error) || c.records.size() < 12) continue;
+    ++t.lines;
+    const auto& r = c.records;
+    for (std::size_t i = 1; i < r.size(); ++i) {
+      const double asked = i < 10 ? 10'000 : i == 10 ? 1'010'000 : kFastPaceUs;
+      const double gap = static_cast<double>(r[i].micros - r[i - 1].micros);
+      t.minMarginUs = std::min(t.minMarginUs, gap - asked);
+      late.push_back(gap - asked);
+    }
+    // The data phase: first data send to the last data send, plus its pace.
+    const double phase = static_cast<double>(r.back().micros - r[10].micros) + kFastPaceUs;
+    const double nominal = static_cast<double>(r.size() - 10) * kFastPaceUs;
+    t.worstPhaseRatio = std::max(t.worstPhaseRatio, phase / nominal);
+  }
+  t.p99LateUs = percentile(late, 0.99);
+  t.maxLateUs = percentile(late, 1.0);
+  return t;
+}
+
+// Starts uploader-cli with `args`, output thrown away.
+pid_t start(const std::vector<std::string>& args) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::freopen("/dev/null", "w", stdout);
+    std::freopen("/dev/null", "w", stderr);
+    std::vector<char*> argv{const_cast<char*>(UPLOADER_CLI_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(UPLOADER_CLI_PATH, argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+// Runs the uploads of `commands` side by side; CPU and memory summed over them.
+Cost runProcesses(const std::vector<std::vector<std::string>>& commands) {
+  const auto began = std::chrono::steady_clock::now();
+  std::vector<pid_t> pids;
+  for (const auto& args : commands) pids.push_back(start(args));
+  Cost cost;
+  double cpu = 0;
+  for (pid_t pid : pids) {
+    int status = 0;
+    rusage u{};
+    wait4(pid, &status, 0, &u);
+    cpu += static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    cost.peakKiB += u.ru_maxrss;
+  }
+  cost.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  cost.cpuPercent = 100.0 * cpu / cost.seconds;
+  return cost;
+}
+
+double selfCpu() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+std::vector<fs::path> numbered(const fs::path& dir, const std::string& stem, int n) {
+  std::vector<fs::path> paths;
+  for (int i = 1; i <= n; ++i) paths.push_back(dir / (stem + "-" + std::to_string(i) + ".pcap"));
+  return paths;
+}
+
+std::string row(const char* what, const Timing& t, const Cost& c) {
+  char buf[320];
+  std::snprintf(buf, sizeof buf, "| %s | %zu | %.4f | %.0f | %.0f | %.0f | %.2f | %.1f |\n", what,
+                t.lines, t.worstPhaseRatio, t.minMarginUs, t.p99LateUs, t.maxLateUs, c.cpuPercent,
+                static_cast<double>(c.peakKiB) / 1024.0);
+  return buf;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string out;
+  int n = 64;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--out") == 0) out = argv[i + 1];
+    if (std::strcmp(argv[i], "--lines") == 0) n = std::atoi(argv[i + 1]);
+  }
+  const fs::path dir =
+      fs::temp_directory_path() / ("uploader-fleet-bench-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const std::string image = (dir / "image.bin").string();
+  {
+    std::ofstream f(image, std::ios::binary);
+    for (int i = 0; i < 4096; ++i) f.put(static_cast<char>(i * 31 + 7));
+  }
+  const std::string lines = "sim:" + std::to_string(n);
+
+  // One process: its cost without captures (writing 64 captures costs CPU of
+  // its own), then its timing from the captures of a second run.
+  const Cost one = runProcesses({{"upload", image, "--adapter", lines, "--fast", "--quiet"}});
+  runProcesses({{"upload", image, "--adapter", lines, "--fast", "--quiet", "--capture",
+                 (dir / "one.pcap").string()}});
+  const Timing oneTiming = timingOf(numbered(dir, "one", n));
+
+  // The same lines as as many processes.
+  std::vector<std::vector<std::string>> separate, separateCaptured;
+  for (int i = 1; i <= n; ++i) {
+    separate.push_back({"upload", image, "--adapter", "sim", "--fast", "--quiet"});
+    separateCaptured.push_back({"upload", image, "--adapter", "sim", "--fast", "--quiet",
+                                "--capture",
+                                (dir / ("sep-" + std::to_string(i) + ".pcap")).string()});
+  }
+  const Cost many = runProcesses(separate);
+  runProcesses(separateCaptured);
+  const Timing manyTiming = timingOf(numbered(dir, "sep", n));
+
+  // Art-Net universes to a loopback receiver, in this process (its CPU
+  // includes the receiver's thread and the captures).
+  Timing netTiming;
+  Cost net;
+  {
+    testnet::FakeNode node;
+    artnet::Settings settings;
+    settings.nodePort = node.port();
+    settings.replyPort = 0;
+    std::vector<FleetLine> fleet;
+    for (int u = 1; u <= n; ++u) {
+      std::string error;
+      const std::string a = "127.0.0.1:" + std::to_string(u);
+      fleet.push_back({{"artnet:" + a, "", ""}, artnet::makeWith(a, settings, error)});
+    }
+    Options o;
+    o.file = image;
+    o.fast = true;
+    o.quiet = true;
+    o.capture = (dir / "net.pcap").string();
+    const double cpu0 = selfCpu();
+    const auto began = std::chrono::steady_clock::now();
+    const FleetSummary s = runLines(o, fleet);
+    net.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    net.cpuPercent = 100.0 * (selfCpu() - cpu0) / net.seconds;
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    net.peakKiB = u.ru_maxrss;
+    netTiming = timingOf(numbered(dir, "net", n));
+    if (s.exitStatus != 0) std::fprintf(stderr, "the Art-Net fleet ended with %d\n", s.exitStatus);
+  }
+  fs::remove_all(dir);
+
+  std::ostringstream md;
+  md << "\n## Many lines at once\n\n"
+     << n << " lines, fast mode, a 4 KiB image (`bench/fleet_timing`). \"Phase ratio\" is the "
+     << "worst line's data phase against its nominal time; \"min margin\" the shortest gap "
+     << "between two sends less the pause asked after the first (never negative); \"late\" "
+     << "how much longer than its pause a gap was, over every gap of every line. CPU is of "
+     << "one core over the wall time, and with peak memory summed over the processes; both "
+     << "measured in a run without captures, the timing in a run with them. The Art-Net row "
+     << "runs in the benchmark's own process, its loopback receiver and captures included.\n\n"
+     << "| run | lines | phase ratio | min margin µs | p99 late µs | max late µs | CPU % | "
+        "peak MiB |\n|---|---|---|---|---|---|---|---|\n"
+     << row("one process, simulated lines", oneTiming, one)
+     << row("one process per line, simulated", manyTiming, many)
+     << row("one process, Art-Net universes to loopback", netTiming, net);
+  std::fputs(md.str().c_str(), stdout);
+  if (!out.empty()) std::ofstream(out, std::ios::app) << md.str();
+  return 0;
+}
