@@ -17,7 +17,8 @@ const DriverOption kNoOptions[] = {{nullptr, nullptr, nullptr, false, nullptr}};
 
 // One line per driver.
 const DriverEntry entries[] = {
-    {"d2xx", "d2xx", "FTDI's D2XX library (FTD2XX.dll / libftd2xx.so)", kNoOptions, makeD2xx},
+    {"d2xx", "d2xx", "FTDI's D2XX library (FTD2XX.dll / libftd2xx.so)", kNoOptions,
+     makeD2xxReadingDescriptions},
     {"sim", "sim", "simulated adapter with a virtual device on the line", sim::kOptions, sim::make},
 #if defined(UPLOADER_WITH_FTDI)
     {"ftdi", "ftdi", "FTDI adapters through libftdi1 (detaches ftdi_sio while in use)", kNoOptions,

@@ -66,6 +66,7 @@ class SimAdapter final : public Adapter {
   FT_STATUS FT_Write(FT_HANDLE h, void* buffer, FT_DWORD length, FT_DWORD* written) override;
   FT_STATUS FT_Close(FT_HANDLE h) override;
   const char* lastError() const override { return why_.c_str(); }
+  std::string openingAdvice() const override;
 
   Settings& settings() { return settings_; }
   const std::vector<Record>& record() const { return calls_; }
