@@ -41,6 +41,20 @@ bool sendRepeated(Line& line, unsigned count, unsigned paceMs, SendTally& tally)
   return true;
 }
 
+// With the line's verbose flag: a log line as a frame is first sent, with
+// the image bytes it carries (none for the reset) and the time since the
+// line opened.
+void logFirstSend(Line& line, int frameNumber, std::int32_t from, std::int32_t to,
+                  std::int64_t openedAt) {
+  if (!line.verbose) return;
+  const long long ms = (lineClock(line).nowMicros() - openedAt) / 1000;
+  if (to <= from)
+    logLine(lineLog(line), "Frame %d (reset): first send at %lld ms\n", frameNumber, ms);
+  else
+    logLine(lineLog(line), "Frame %d (bytes %d-%d): first send at %lld ms\n", frameNumber,
+            static_cast<int>(from), static_cast<int>(to - 1), ms);
+}
+
 int giveBack(Line& line, int result) {
   componentEnable(line, true);
   return result;
@@ -103,6 +117,7 @@ bool connect(Line& line) {
 LineOutcome sendImage(Line& line, unsigned dataPace) {
   LineOutcome out;
   UploadFrame& frame = line.dmx_packet;
+  const std::int64_t openedAt = lineClock(line).nowMicros();
   const std::uint16_t resetAddress = line.profile->resetAddressMode == ResetAddressMode::broadcast
                                          ? kBroadcastAddress
                                          : line.address;
@@ -114,6 +129,7 @@ LineOutcome sendImage(Line& line, unsigned dataPace) {
   // frame 1, the first data frame frame 2.
   int frameNumber = 1;
   SendTally tally;
+  logFirstSend(line, frameNumber, 0, 0, openedAt);
   const bool burstSent = sendRepeated(line, kResetSends, kResetPaceMs, tally);
   out.sendErrors += tally.failed;
   if (!burstSent) {
@@ -146,6 +162,7 @@ LineOutcome sendImage(Line& line, unsigned dataPace) {
     frameSeal(frame);
 
     tally = {};
+    logFirstSend(line, frameNumber, chunkStart, line.fw_ptr, openedAt);
     bool allSent = sendRepeated(line, kDataSends, dataPace, tally);
     if (allSent && extraAllowance > 0) {
       --extraAllowance;

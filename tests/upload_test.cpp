@@ -214,3 +214,29 @@ TEST_F(UploadTest, LongPathsAreFormattedWithinBounds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UploadTest, VerboseLogsEachFramesFirstSendAndOnlyThen) {
+  chooseImage(patternImage(100));
+  mainLine.verbose = true;
+  const int result = run(profileV1_2);
+  mainLine.verbose = false;
+  ASSERT_EQ(result, uploadDone);
+  // The reset, then the data 1 s later; 10 resets 10 ms apart, 40 sends 50 ms apart.
+  const auto lines = logLines();
+  auto at = [&lines](const std::string& text) {
+    return std::find(lines.begin(), lines.end(), text) - lines.begin();
+  };
+  EXPECT_EQ(at("Frame 1 (reset): first send at 0 ms"), at("Send reset with address 65535") + 1);
+  EXPECT_LT(at("Frame 1 (reset): first send at 0 ms"), at("Sending data"));
+  EXPECT_LT(at("Sending data"), at("Frame 2 (bytes 0-63): first send at 1100 ms"));
+  EXPECT_LT(at("Frame 2 (bytes 0-63): first send at 1100 ms"),
+            at("Frame 3 (bytes 64-99): first send at 3100 ms"));
+  EXPECT_LT(at("Frame 3 (bytes 64-99): first send at 3100 ms"), static_cast<long>(lines.size()));
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.find("first send") != l.npos; }),
+            3);
+}
+
+}  // namespace
