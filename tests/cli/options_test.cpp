@@ -75,7 +75,12 @@ TEST(Options, RefusalsNameTheArgument) {
       {{"list", "x"}, "unexpected argument \"x\""},
       {{"upload", ""}, "the file name is empty"},
       {{"upload", "f", "--adress", "3"}, "unknown option \"--adress\""},
-      {{"upload", "f", "-a"}, "unknown option \"-a\""},
+      {{"upload", "f", "-a"}, "-a needs a value N"},
+      {{"upload", "f", "-x"}, "unknown option \"-x\" (try --help)"},
+      {{"upload", "f", "--adress", "3"}, "(did you mean --address?)"},
+      {{"upload", "f", "--qiuet"}, "(did you mean --quiet?)"},
+      {{"uplaod", "f"}, "unknown command \"uplaod\" (did you mean upload?)"},
+      {{"upload", "f", "-a", "3", "--address", "4"}, "--address given twice"},
       {{"upload", "f", "--address"}, "--address needs a value N"},
       {{"upload", "f", "--address", "0"}, "--address: \"0\" is not an address from 1 to 512"},
       {{"upload", "f", "--address", "513"}, "\"513\" is not an address"},
@@ -107,6 +112,38 @@ TEST(Options, RefusalsNameTheArgument) {
     EXPECT_NE(r.error.find(k.says), std::string::npos) << joined << "-> " << r.error;
     EXPECT_EQ(r.error.find('\n'), std::string::npos) << r.error;
   }
+}
+
+TEST(Options, ShortFormsAndTheTechniciansOptions) {
+  Options o;
+  const ParseResult r = parse({"upload", "fw.bin", "-a", "12", "-p", "v1.1", "-f", "-q", "-v",
+                               "--force", "--log", "fixtures.log"},
+                              o);
+  ASSERT_EQ(r.status, ParseStatus::run) << r.error;
+  EXPECT_EQ(o.address, 12);
+  EXPECT_EQ(o.profile, "v1.1");
+  EXPECT_TRUE(o.fast && o.quiet && o.verbose && o.force);
+  EXPECT_EQ(o.logFile, "fixtures.log");
+  EXPECT_EQ(parse({"-V"}, o).status, ParseStatus::version);
+}
+
+TEST(Options, ACommandsHelpShowsThatCommandsOptionsOnly) {
+  Options o;
+  ASSERT_EQ(parse({"upload", "--help"}, o).status, ParseStatus::help);
+  EXPECT_EQ(o.command, Command::upload);
+  const std::string upload = helpText(Command::upload);
+  for (const char* word : {"-a, --address N", "-p, --profile", "-f, --fast", "--force", "--log",
+                           "-v, --verbose", "--sim-fail", "  sim ", "every device on the line"})
+    EXPECT_NE(upload.find(word), std::string::npos) << word;
+  for (const char* word : {"--out", "--expect", "uploader-cli list", "[upload"})
+    EXPECT_EQ(upload.find(word), std::string::npos) << word;
+  const std::string decode = helpText(Command::decode);
+  EXPECT_NE(decode.find("--expect"), std::string::npos);
+  EXPECT_EQ(decode.find("--fast"), std::string::npos);
+  EXPECT_EQ(decode.find("Adapters"), std::string::npos);
+  const std::string list = helpText(Command::list);
+  EXPECT_NE(list.find("--sim-none"), std::string::npos);
+  EXPECT_EQ(list.find("--sim-device"), std::string::npos);
 }
 
 TEST(Options, HelpTextListsEveryAdapterAndEveryOptionInShortLines) {
