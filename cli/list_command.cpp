@@ -1,4 +1,5 @@
-// uploader-cli list: the serial numbers the adapter's library lists.
+// uploader-cli list: the adapters the driver lists, one a line: the serial
+// number, then what the driver knows more (product string, USB position).
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -25,7 +26,11 @@ int runList(const Options& o) {
     return exitLineFailed;
   }
   const int shown = std::clamp(line->iNumDevs, 0, kSerialSlots);
-  for (int i = 0; i < shown; ++i) std::printf("%s\n", line->pcBufLD[i]);
+  // The serial number first, so that scripts can take the first column.
+  for (int i = 0; i < shown; ++i) {
+    const std::string detail = adapter->listingDetail(static_cast<std::size_t>(i));
+    std::printf("%s%s%s\n", line->pcBufLD[i], detail.empty() ? "" : "  ", detail.c_str());
+  }
   std::fflush(stdout);
   if (line->iNumDevs > kSerialSlots)
     std::fprintf(stderr, "note: %d adapters attached; only the first %d are listed\n",
