@@ -11,6 +11,8 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/file_bytes.h"
+#include "cli/image_checks.h"
+#include "cli/record_log.h"
 #include "cli/terminal.h"
 #include "cli/terminal_operator.h"
 #include "device/verdict.h"
@@ -64,6 +66,14 @@ int runUpload(const Options& o) {
     printError(stderr, error.c_str());
     return exitUsage;
   }
+  RecordLog record(standardOutputLog());
+  if (!o.logFile.empty() && !record.open(o.logFile, error)) {
+    printError(stderr, error.c_str());
+    return exitFileRefused;
+  }
+  ImageFacts image;
+  if (const int refused = checkImage(o.file, o.quiet, o.force, image); refused != exitDone)
+    return recordResult(record, o, image, refused);
 
   // The simulated adapter carries a virtual device on its line.
   std::unique_ptr<vdev::VirtualDevice> device;
@@ -95,6 +105,8 @@ int runUpload(const Options& o) {
   line->address = static_cast<std::uint16_t>(o.address);
   line->wantedSerial = o.serial.empty() ? nullptr : o.serial.c_str();
   line->adapter = tap != nullptr ? static_cast<Adapter*>(tap.get()) : chosen.get();
+  line->log = &record;
+  line->verbose = o.verbose;
 
   TerminalOperator op(o.quiet, isTerminal(stderr));
   OperatorClock clock(realClock(), op);
@@ -123,5 +135,5 @@ int runUpload(const Options& o) {
       code = exitNotIntact;
     }
   }
-  return code;
+  return recordResult(record, o, image, code);
 }
