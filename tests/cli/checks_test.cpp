@@ -94,9 +94,11 @@ TEST(RecordLog, StampsEveryLineAndEndsWithTheResult) {
     record.note(resultLine("file=\"fw.bin\" address=7", 0));
   }
   EXPECT_EQ(usual.text(), "Opened device SIM00001\nSend errors: 3\nClosed device SIM00001\n");
-  std::ifstream in(path);
   std::stringstream text;
-  text << in.rdbuf();
+  {
+    std::ifstream in(path, std::ios::binary);
+    text << in.rdbuf();
+  }
   const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d )";
   EXPECT_TRUE(std::regex_match(
       text.str(), std::regex(stamp + "Opened device SIM00001\n" + stamp + "Send errors: 3\n" +
