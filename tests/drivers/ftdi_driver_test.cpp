@@ -102,14 +102,9 @@ TEST_F(FtdiDriver, RefusesAnInterfaceThatTakesAProtocolOfItsOwn) {
   world().adapters[0].product = "DMX USB PRO Mk2";
   chooseImage(everyByteImage(100));
   EXPECT_EQ(runOn(ftdiAdapter(), profileV1_2), uploadLinkFailed);
-  auto lines = logLines();
-  ASSERT_EQ(lines.size(), 3u) << log;
-  EXPECT_EQ(lines[1], "Error FT_OpenEx(3), device 0");
-  EXPECT_EQ(lines[2].rfind("  ftdi: \"DMX USB PRO Mk2\" names an interface of the Enttec DMX USB "
-                           "Pro kind",
-                           0),
-            0u)
-      << lines[2];
+  // The reason ends the log: it says what works instead.
+  EXPECT_EQ(logLines().back().rfind("  ftdi: \"DMX USB PRO Mk2\" names an interface of the", 0), 0u)
+      << log;
   EXPECT_TRUE(callsNamed("ftdi_usb_open_dev").empty());  // ftdi_sio is left alone
   expectAllReleased();
   EXPECT_EQ(ftdiAdapter().listingDetail(0),
