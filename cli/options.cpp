@@ -328,8 +328,8 @@ std::string helpText(Command command) {
         where += std::string(where.empty() ? "" : ", ") + commandName(c);
     t += helpRow(opt, where);
   }
-  t += "  -h, --help                 this text (after a command: that command's)\n";
-  if (all) t += "  -V, --version              the program's version\n";
+  t += "  -h, --help               this text (after a command: that command's)\n";
+  if (all) t += "  -V, --version            the program's version\n";
   if (all || command != Command::decode) {
     t += "\nAdapters (--adapter NAME; default " + std::string(defaultAdapterName()) + "):\n";
     for (const DriverEntry* e = driverEntries(); e->prefix != nullptr; ++e) {
