@@ -74,6 +74,7 @@ class D2xxAdapter final : public Adapter {
     return status;
   }
   FT_STATUS FT_OpenEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle) override {
+    if (refused_) why_.clear();  // a refusal is no reason for this opening
     refused_ = false;
     if (readsDescriptions_ && flags == FT_OPEN_BY_SERIAL_NUMBER) {
       const std::string serial = static_cast<const char*>(pArg1);
