@@ -272,7 +272,7 @@ int exitStatusOf(const std::vector<UploadEntry>& uploads) {
 
 }  // namespace
 
-FleetSummary runLines(const Options& o, std::vector<FleetLine>& lines) {
+FleetSummary runLines(const Options& o, std::vector<FleetLine>& lines, LogSink* log) {
   const ReleaseProfile& profile = *findProfile(o.profile.c_str());
   const bool everyDevice = profile.resetAddressMode == ResetAddressMode::broadcast;
   if (everyDevice && o.addresses.size() > 1 && !o.quiet)
@@ -285,6 +285,8 @@ FleetSummary runLines(const Options& o, std::vector<FleetLine>& lines) {
   // The engine's log, labelled per line: on standard output (standard error
   // with --json), at once unless the live view draws on the same terminal.
   std::FILE* logOut = o.json ? stderr : stdout;
+  StreamLog stream(logOut);
+  LogSink& sink = log != nullptr ? *log : stream;
   const bool viewOnTerminal = !o.quiet && isTerminal(stderr);
   const bool keepLogs = viewOnTerminal && isTerminal(logOut);
   std::mutex outLock;
@@ -294,7 +296,7 @@ FleetSummary runLines(const Options& o, std::vector<FleetLine>& lines) {
     running.push_back({lines[i].target, *lines[i].adapter, 0, "", nullptr, {}});
     Running& r = running.back();
     r.row = view.addRow(r.target.label);
-    r.log = std::make_unique<LabelledLog>(r.target.label, keepLogs ? nullptr : logOut, outLock);
+    r.log = std::make_unique<LabelledLog>(r.target.label, keepLogs ? nullptr : &sink, outLock);
     if (!o.capture.empty())
       r.capturePath = lines.size() > 1 ? numberedPath(o.capture, i + 1) : o.capture;
     if (auto* sim = dynamic_cast<sim::SimAdapter*>(&r.adapterMade))
@@ -311,8 +313,8 @@ FleetSummary runLines(const Options& o, std::vector<FleetLine>& lines) {
     for (std::thread& t : threads) t.join();
     view.stop();
   }
-  for (const Running& r : running) std::fputs(r.log->kept().c_str(), logOut);
-  std::fflush(logOut);
+  for (const Running& r : running)
+    if (!r.log->kept().empty()) sink.write(r.log->kept().c_str());
 
   FleetSummary summary;
   summary.file = o.file;
@@ -325,17 +327,28 @@ FleetSummary runLines(const Options& o, std::vector<FleetLine>& lines) {
   return summary;
 }
 
-int runFleet(const Options& o, const std::vector<LineTarget>& targets) {
+namespace {
+
+// The exit status an upload of the report stands for, for the record.
+int entryStatus(const UploadEntry& u) {
+  if (u.result == "done") return exitDone;
+  if (u.result == "not verified") return exitNotIntact;
+  if (u.result == "refused") return exitFileRefused;
+  if (u.result == "stopped") return exitInterrupted;
+  return exitLineFailed;
+}
+
+}  // namespace
+
+bool makeFleetLines(const Options& o, const std::vector<LineTarget>& targets,
+                    std::vector<FleetLine>& lines) {
   if (!o.serial.empty() && targets.size() > 1) {
     std::fputs(
         "error: --serial names one adapter; with several lines name each as ftdi:SERIAL or "
         "d2xx:SERIAL\n",
         stderr);
-    return exitUsage;
+    return false;
   }
-  // Every line's adapter is made before anything is sent: a line that
-  // cannot be made stops the whole command, as a usage error.
-  std::vector<FleetLine> lines;
   for (const LineTarget& target : targets) {
     Options one = o;
     one.adapterName = target.adapter;
@@ -343,16 +356,30 @@ int runFleet(const Options& o, const std::vector<LineTarget>& targets) {
     std::unique_ptr<Adapter> adapter = chooseAdapter(one, error);
     if (adapter == nullptr) {
       printError(stderr, (target.label + ": " + error).c_str());
-      return exitUsage;
+      return false;
     }
     lines.push_back({target, std::move(adapter)});
   }
-  const FleetSummary summary = runLines(o, lines);
+  return true;
+}
+
+int runFleet(const Options& o, std::vector<FleetLine>& lines, RecordLog& record,
+             const ImageFacts& image) {
+  FleetSummary summary = runLines(o, lines, &record);
+  summary.sha256 = image.sha256;
+  for (const UploadEntry& u : summary.uploads) {
+    std::string fields = "file=" + files::quoted(o.file);
+    if (image.read) fields += " size=" + std::to_string(image.size) + " sha256=" + image.sha256;
+    fields += " line=" + files::shown(u.line) + " address=" + addressListText(u.addresses) +
+              " profile=" + o.profile;
+    record.note(resultLine(fields, entryStatus(u)));
+  }
   if (o.json) {
     std::fputs(fleetJson(summary).c_str(), stdout);
     std::fflush(stdout);
   } else if (!o.quiet || summary.exitStatus != exitDone) {
-    printFleetTable(stderr, summary, isTerminal(stderr) ? terminalColumns(stderr) : 200);
+    const std::size_t columns = isTerminal(stderr) ? terminalColumns(stderr) : 0;
+    printFleetTable(stderr, summary, columns != 0 ? static_cast<int>(columns) : 200);
   }
   if (summary.exitStatus == exitInterrupted)
     std::fputs(

@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "cli/fleet_report.h"
+#include "cli/image_checks.h"
 #include "cli/line_targets.h"
 #include "cli/options.h"
+#include "cli/record_log.h"
 #include "engine/adapter.h"
 
 // A line with its adapter made.
@@ -21,9 +23,17 @@ struct FleetLine {
 };
 
 // Runs the upload of options.file on every line, showing their progress,
-// and returns what each upload did (with the exit status it comes to).
-FleetSummary runLines(const Options& options, std::vector<FleetLine>& lines);
+// and returns what each upload did (with the exit status it comes to). The
+// log, labelled per line, goes to `log` (standard output when null).
+FleetSummary runLines(const Options& options, std::vector<FleetLine>& lines,
+                      LogSink* log = nullptr);
 
-// Makes every line's adapter (a line that cannot be made is a usage error),
-// runs them, prints the table or the JSON report; returns the exit status.
-int runFleet(const Options& options, const std::vector<LineTarget>& lines);
+// Makes every line's adapter before anything is sent; false (the reason
+// shown) when one cannot be made: a usage error.
+bool makeFleetLines(const Options& options, const std::vector<LineTarget>& targets,
+                    std::vector<FleetLine>& lines);
+
+// Runs the lines, prints the table or the JSON report, and closes the
+// record with a result line per upload; returns the exit status.
+int runFleet(const Options& options, std::vector<FleetLine>& lines, RecordLog& record,
+             const ImageFacts& image);

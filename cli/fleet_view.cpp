@@ -166,7 +166,8 @@ FleetRowFigures FleetView::figures(Row& r) {
 
 // With the mutex held.
 void FleetView::draw(bool last) {
-  const std::size_t width = static_cast<std::size_t>(std::max(terminalColumns(out_) - 1, 20));
+  const std::size_t columns = terminalColumns(out_);  // 0: unknown
+  const std::size_t width = std::max<std::size_t>(columns != 0 ? columns - 1 : 79, 20);
   // Appended piece by piece: GCC 12's -Wrestrict misreads "literal" + string at -O3.
   std::string text;
   if (drawn_) {

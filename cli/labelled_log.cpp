@@ -12,7 +12,7 @@ std::string bracketed(const std::string& label) {
 
 }  // namespace
 
-LabelledLog::LabelledLog(std::string label, std::FILE* out, std::mutex& outLock)
+LabelledLog::LabelledLog(std::string label, LogSink* out, std::mutex& outLock)
     : label_(bracketed(label)), out_(out), outLock_(outLock) {}
 
 void LabelledLog::write(const char* text) {
@@ -26,7 +26,6 @@ void LabelledLog::write(const char* text) {
       continue;
     }
     std::lock_guard<std::mutex> lock(outLock_);
-    std::fputs(line.c_str(), out_);
-    std::fflush(out_);
+    out_->write(line.c_str());
   }
 }

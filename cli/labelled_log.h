@@ -10,17 +10,31 @@
 
 #include "engine/log.h"
 
+// A stream as a log sink, flushed after every piece.
+class StreamLog final : public LogSink {
+ public:
+  explicit StreamLog(std::FILE* out) : out_(out) {}
+  void write(const char* text) override {
+    std::fputs(text, out_);
+    std::fflush(out_);
+  }
+
+ private:
+  std::FILE* out_;
+};
+
 class LabelledLog final : public LogSink {
  public:
-  // `out` null: keep the text for later.
-  LabelledLog(std::string label, std::FILE* out, std::mutex& outLock);
+  // `out` null: keep the text for later. `out` is shared: it is written
+  // only with `outLock` held.
+  LabelledLog(std::string label, LogSink* out, std::mutex& outLock);
   void write(const char* text) override;
   // The kept text (empty when written at once).
   const std::string& kept() const { return kept_; }
 
  private:
   const std::string label_;
-  std::FILE* out_;
+  LogSink* out_;
   std::mutex& outLock_;
   std::string partial_;  // a piece of a line not yet ended
   std::string kept_;

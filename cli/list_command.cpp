@@ -1,6 +1,6 @@
-// uploader-cli list: the serial numbers the adapter's library lists (for a
-// network adapter, what the nodes answered: shown with control characters
-// escaped, since a node may send anything).
+// uploader-cli list: the adapters the driver lists, one a line: the serial
+// number, then what the driver knows more (product string, USB position);
+// shown with control characters escaped, since a node may send anything.
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -8,6 +8,7 @@
 #include "cli/adapter_choice.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/line_targets.h"
 #include "cli/output_check.h"
 #include "cli/terminal_operator.h"
 #include "engine/line.h"
@@ -16,7 +17,9 @@
 
 namespace {
 
-int list(const Options& o) {
+// Lists what one adapter argument reaches; each line of output starts with
+// `prefix` ("" for the usual listing of one adapter).
+int listOne(const Options& o, const std::string& prefix, const std::string& wanted) {
   std::string error;
   std::unique_ptr<Adapter> adapter = chooseAdapter(o, error);
   if (adapter == nullptr) {
@@ -26,18 +29,50 @@ int list(const Options& o) {
   auto line = std::make_unique<Line>();
   line->adapter = adapter.get();
   if (!linkLoad(*line) || !linkList(*line)) {
-    std::fprintf(stderr, "error: cannot list the adapters of \"%s\" (%s)\n", adapter->name(),
-                 adapter->library());
+    std::fprintf(stderr, "error: %scannot list the adapters of \"%s\" (%s)\n", prefix.c_str(),
+                 adapter->name(), adapter->library());
     return exitLineFailed;
   }
   const int shown = std::clamp(line->iNumDevs, 0, kSerialSlots);
-  for (int i = 0; i < shown; ++i) std::printf("%s\n", files::shown(line->pcBufLD[i]).c_str());
+  bool found = wanted.empty();
+  // The serial number first, so that scripts can take the first column.
+  for (int i = 0; i < shown; ++i) {
+    const std::string serial = line->pcBufLD[i];
+    if (!wanted.empty() && serial != wanted) continue;
+    found = true;
+    const std::string detail = adapter->listingDetail(static_cast<std::size_t>(i));
+    std::printf("%s%s%s%s\n", prefix.c_str(), files::shown(serial).c_str(),
+                detail.empty() ? "" : "  ", files::shown(detail).c_str());
+  }
   if (line->iNumDevs > kSerialSlots)
-    std::fprintf(stderr, "note: %d adapters attached; only the first %d are listed\n",
-                 static_cast<int>(line->iNumDevs), kSerialSlots);
-  else if (shown == 0 && !o.quiet)
-    std::fputs("no adapter found\n", stderr);
+    std::fprintf(stderr, "note: %s%d adapters attached; only the first %d are listed\n",
+                 prefix.c_str(), static_cast<int>(line->iNumDevs), kSerialSlots);
+  else if ((shown == 0 || !found) && !o.quiet)
+    std::fprintf(stderr, "%sno adapter found%s\n", prefix.c_str(),
+                 wanted.empty() ? "" : (" with serial " + files::quoted(wanted)).c_str());
   return exitDone;
+}
+
+int list(const Options& o) {
+  std::vector<LineTarget> targets;
+  std::string error;
+  int status = exitUsage;
+  if (!lineTargets(o, targets, error, status)) {
+    printError(stderr, error.c_str());
+    return status;
+  }
+  // One adapter argument as it always was; several (or a form that makes
+  // several lines) a block each, every line labelled with the line it names.
+  if (targets.size() == 1 && o.linesFile.empty() &&
+      targets.front().label == targets.front().adapter)
+    return listOne(o, "", targets.front().serial);
+  int worst = exitDone;
+  for (const LineTarget& t : targets) {
+    Options one = o;
+    one.adapterName = t.adapter;
+    worst = std::max(worst, listOne(one, files::shown(t.label) + ": ", t.serial));
+  }
+  return worst;
 }
 
 }  // namespace

@@ -19,9 +19,9 @@ int main(int argc, char** argv) {
   const ParseResult parsed = parseOptions(argc, argv, options);
   switch (parsed.status) {
     case ParseStatus::help:
-      std::fputs(helpText().c_str(), stdout);
+      std::fputs(helpText(options.command).c_str(), stdout);
       return checkedOutput(exitDone);
-    case ParseStatus::version:
+    case ParseStatus::version:  // -V, --version
       std::printf("uploader-cli %s\n", UPLOADER_VERSION);
       return checkedOutput(exitDone);
     case ParseStatus::usage:

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/address_list.h"
+#include "cli/nearest_word.h"
 #include "drivers/registry.h"
 #include "files/shown_text.h"
 #include "profiles/profiles.h"
@@ -18,6 +19,7 @@ using Apply = bool (*)(Options&, const std::string& value, std::string& error);
 
 struct OptionRow {
   const char* name;
+  const char* shortName;  // "-a"; null when it has none
   const char* valueName;  // null for a flag
   unsigned commands;
   const char* help;
@@ -46,6 +48,16 @@ bool applyFast(Options& o, const std::string&, std::string&) {
 
 bool applyQuiet(Options& o, const std::string&, std::string&) {
   o.quiet = true;
+  return true;
+}
+
+bool applyVerbose(Options& o, const std::string&, std::string&) {
+  o.verbose = true;
+  return true;
+}
+
+bool applyForce(Options& o, const std::string&, std::string&) {
+  o.force = true;
   return true;
 }
 
@@ -93,6 +105,11 @@ bool applyCapture(Options& o, const std::string& v, std::string& e) {
   return notEmpty(v, e, "--capture");
 }
 
+bool applyLog(Options& o, const std::string& v, std::string& e) {
+  o.logFile = v;
+  return notEmpty(v, e, "--log");
+}
+
 bool applyOut(Options& o, const std::string& v, std::string& e) {
   o.out = v;
   return notEmpty(v, e, "--out");
@@ -104,24 +121,32 @@ bool applyExpect(Options& o, const std::string& v, std::string& e) {
 }
 
 const OptionRow kOptions[] = {
-    {"--address", "N", kUpload | kDecode,
-     "device address 1 to 512 (default 1); upload: a list, 1,5,9-12", applyAddress},
-    {"--profile", "NAME", kUpload, "release profile: v1.2 (default), v1.1 or early", applyProfile},
-    {"--fast", nullptr, kUpload, "pace data frames 11 ms apart instead of 50 ms", applyFast},
-    {"--adapter", "NAME", kUpload | kList,
+    {"--address", "-a", "N", kUpload | kDecode,
+     "address 1 to 512 (default 1; see v1.2); a list: 1,5,9-12", applyAddress},
+    {"--profile", "-p", "NAME", kUpload, "release profile: v1.2 (default), v1.1 or early",
+     applyProfile},
+    {"--fast", "-f", nullptr, kUpload, "pace data frames 11 ms apart instead of 50 ms", applyFast},
+    {"--adapter", nullptr, "NAME", kUpload | kList,
      "adapter driver (see below); again for each further line", applyAdapter},
-    {"--lines", "FILE", kUpload | kList, "one adapter a line, from FILE (# comments)", applyLines},
-    {"--json", nullptr, kUpload, "the report of several lines as one JSON object on stdout",
+    {"--lines", nullptr, "FILE", kUpload | kList, "one adapter a line, from FILE (# comments)",
+     applyLines},
+    {"--json", nullptr, nullptr, kUpload, "the report of several lines as one JSON object",
      applyJson},
-    {"--serial", "S", kUpload, "open the adapter with serial number S, not the first listed",
+    {"--serial", nullptr, "S", kUpload, "open the adapter with serial number S, not the first",
      applySerial},
-    {"--capture", "FILE.pcap", kUpload, "write every packet sent to a pcap capture (link type 147)",
-     applyCapture},
-    {"--quiet", nullptr, kAny, "no progress display and no closing text; errors still show",
+    {"--capture", nullptr, "FILE.pcap", kUpload,
+     "write every packet sent to a pcap capture (link type 147)", applyCapture},
+    {"--log", nullptr, "FILE", kUpload, "append the log, time-stamped, and the result to FILE",
+     applyLog},
+    {"--force", nullptr, nullptr, kUpload, "send FILE even if it looks like no raw image",
+     applyForce},
+    {"--quiet", "-q", nullptr, kAny, "no image line, progress or closing text; errors still show",
      applyQuiet},
-    {"--out", "IMAGE", kDecode, "write the image the device received to IMAGE", applyOut},
-    {"--expect", "FILE", kDecode, "compare the received image with FILE (exit 3 if it differs)",
-     applyExpect},
+    {"--verbose", "-v", nullptr, kUpload, "more log: a line at each frame's first send",
+     applyVerbose},
+    {"--out", nullptr, "IMAGE", kDecode, "write the image the device received to IMAGE", applyOut},
+    {"--expect", nullptr, "FILE", kDecode,
+     "compare the received image with FILE (exit 3 if it differs)", applyExpect},
 };
 
 // A driver's option, as a row of the table: it applies to uploads (and to
@@ -139,7 +164,7 @@ std::vector<OptionRow> allOptions() {
   for (const DriverEntry* e = driverEntries(); e->prefix != nullptr; ++e)
     for (const DriverOption* d = e->options; d->name != nullptr; ++d)
       rows.push_back(
-          {d->name, d->valueName, kUpload | (d->listing ? kList : 0u), d->help, nullptr});
+          {d->name, nullptr, d->valueName, kUpload | (d->listing ? kList : 0u), d->help, nullptr});
   return rows;
 }
 
@@ -150,8 +175,18 @@ const std::vector<OptionRow>& optionRows() {
 
 const OptionRow* findOption(const std::string& name) {
   for (const OptionRow& opt : optionRows())
-    if (name == opt.name) return &opt;
+    if (name == opt.name || (opt.shortName != nullptr && name == opt.shortName)) return &opt;
   return nullptr;
+}
+
+// "unknown option "--adress" (did you mean --address?)".
+std::string unknownOption(const std::string& name) {
+  std::vector<std::string> names;
+  for (const OptionRow& opt : optionRows()) names.push_back(opt.name);
+  for (const char* own : {"--help", "--version"}) names.push_back(own);
+  const std::string near = name.size() > 2 ? nearestWord(name, names) : "";
+  return "unknown option " + files::quoted(name) +
+         (near.empty() ? " (try --help)" : " (did you mean " + near + "?)");
 }
 
 Command commandNamed(const std::string& word) {
@@ -189,7 +224,33 @@ const char* commandName(Command c) {
   return "";
 }
 
+std::string unknownCommand(const std::string& word) {
+  const std::string near = nearestWord(word, {"upload", "list", "decode"});
+  return "unknown command " + files::quoted(word) +
+         (near.empty() ? " (try --help)" : " (did you mean " + near + "?)");
+}
+
 ParseResult usage(std::string error) { return {ParseStatus::usage, std::move(error)}; }
+
+// One option's line of the help: "  -a, --address N   device address ...",
+// and the commands it applies to when the help covers them all.
+std::string helpRow(const OptionRow& opt, const std::string& where) {
+  std::string left = std::string("  ") + (opt.shortName != nullptr ? opt.shortName : "  ") +
+                     (opt.shortName != nullptr ? ", " : "  ") + opt.name;
+  if (opt.valueName != nullptr) left += std::string(" ") + opt.valueName;
+  if (left.size() < 26) left.resize(26, ' ');
+  std::string row = left + " " + opt.help;
+  if (where.empty()) return row + "\n";
+  if (row.size() + where.size() + 3 > 79)
+    return row + "\n" + std::string(27, ' ') + "[" + where + "]\n";
+  return row + " [" + where + "]\n";
+}
+
+const char* const kUsageLines[] = {
+    "  uploader-cli upload FILE [options]       send the raw image FILE over the line\n",
+    "  uploader-cli list [options]              list the adapters, serial number first\n",
+    "  uploader-cli decode FILE.pcap [options]  what a device receives from a capture\n",
+};
 
 }  // namespace
 
@@ -213,14 +274,14 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
       help = true;
       continue;
     }
-    if (arg == "--version") {
+    if (arg == "--version" || arg == "-V") {
       version = true;
       continue;
     }
     const std::size_t eq = arg.find('=');
     const std::string name = arg.substr(0, eq);
     const OptionRow* opt = findOption(name);
-    if (opt == nullptr) return usage("unknown option " + files::quoted(name) + " (try --help)");
+    if (opt == nullptr) return usage(unknownOption(name));
     for (const OptionRow* seen : given)
       if (seen == opt && name != "--adapter") return usage(name + " given twice");
     given.push_back(opt);
@@ -247,13 +308,15 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
                                    applyDriverOption(o, name, *driverOption, value, error);
     if (!applied) return usage(error);
   }
-  if (help) return {ParseStatus::help, ""};
+  if (help) {
+    if (!words.empty()) o.command = commandNamed(words[0]);
+    return {ParseStatus::help, ""};
+  }
   if (version) return {ParseStatus::version, ""};
 
   if (words.empty()) return usage("no command given: upload, list or decode (try --help)");
   o.command = commandNamed(words[0]);
-  if (o.command == Command::none)
-    return usage("unknown command " + files::quoted(words[0]) + " (try --help)");
+  if (o.command == Command::none) return usage(unknownCommand(words[0]));
   for (const OptionRow* opt : given)
     if ((opt->commands & commandBit(o.command)) == 0)
       return usage(std::string(opt->name) + " does not apply to " + commandName(o.command));
@@ -272,48 +335,56 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
   return {};
 }
 
-std::string helpText() {
+std::string helpText(Command command) {
+  const bool all = command == Command::none;
   std::string t =
-      "uploader-cli: uploads firmware into DMX512 fixtures through a USB-to-DMX adapter.\n"
-      "\n"
-      "Usage:\n"
-      "  uploader-cli upload FILE [options]       send FILE to the device at --address\n"
-      "  uploader-cli list [options]              list the adapters, one serial number a line\n"
-      "  uploader-cli decode FILE.pcap [options]  show what a device receives from a capture\n"
-      "  uploader-cli --help | --version\n"
-      "\n"
-      "Options (the commands each applies to in brackets):\n";
+      "uploader-cli: uploads firmware into DMX512 fixtures through a USB-to-DMX "
+      "adapter\nor a network node.\n\nUsage:\n";
+  const Command commands[] = {Command::upload, Command::list, Command::decode};
+  for (std::size_t i = 0; i < std::size(commands); ++i)
+    if (all || commands[i] == command) t += kUsageLines[i];
+  if (all) t += "  uploader-cli COMMAND --help | --version\n";
+  t += all ? "\nOptions (the commands each applies to in brackets):\n" : "\nOptions:\n";
   for (const OptionRow& opt : optionRows()) {
-    std::string left = std::string("  ") + opt.name;
-    if (opt.valueName != nullptr) left += std::string(" ") + opt.valueName;
-    if (left.size() < 24) left.resize(24, ' ');
+    if (!all && (opt.commands & commandBit(command)) == 0) continue;
     std::string where;
     for (Command c : {Command::upload, Command::list, Command::decode})
-      if ((opt.commands & commandBit(c)) != 0)
+      if (all && (opt.commands & commandBit(c)) != 0)
         where += std::string(where.empty() ? "" : ", ") + commandName(c);
-    std::string row = left + " " + opt.help + " [" + where + "]";
-    if (row.size() > 79)
-      row = left + " " + opt.help + "\n" + std::string(25, ' ') + "[" + where + "]";
-    t += row + "\n";
+    t += helpRow(opt, where);
   }
-  t += "\nAdapters (--adapter NAME; default " + std::string(defaultAdapterName()) + "):\n";
-  for (const DriverEntry* e = driverEntries(); e->prefix != nullptr; ++e) {
-    std::string left = std::string("  ") + e->usage;
-    if (left.size() < 24) left.resize(24, ' ');
-    t += left + " " + e->summary + "\n";
+  t += "  -h, --help               this text (after a command: that command's)\n";
+  if (all) t += "  -V, --version            the program's version\n";
+  if (all || command != Command::decode) {
+    t += "\nAdapters (--adapter NAME; default " + std::string(defaultAdapterName()) + "):\n";
+    for (const DriverEntry* e = driverEntries(); e->prefix != nullptr; ++e) {
+      std::string left = std::string("  ") + e->usage;
+      if (left.size() < 26) left.resize(26, ' ');
+      t += left + " " + e->summary + "\n";
+    }
   }
+  if (all || command == Command::upload)
+    t += "\n"
+         "Profile v1.2 (the default) sends its resets to every device on the line (address\n"
+         "65535): every fixture on the line takes the image, and --address only names the\n"
+         "fixture in the report. v1.1 and early reset only the device at --address.\n"
+         "\n"
+         "Before sending, the image's size and SHA-256 are shown (on standard error) to be\n"
+         "matched with the release notes; a file that looks like Intel HEX, S-records, ELF\n"
+         "or a zip archive, or an empty one, is refused (exit 2) unless --force is given.\n";
   t += "\n"
        "The diagnostic log goes to standard output; progress, errors (\"error: ...\") and the\n"
        "closing text go to standard error. With --adapter sim the device's report follows the\n"
        "log and the upload counts as done only when the device received the image intact.\n"
        "\n"
        "Exit status: 0 done (and verified on the simulated adapter), 1 adapter or line failure,\n"
-       "2 file refused (image unreadable or too large, capture unreadable or unwritable),\n"
-       "3 the virtual device did not receive the image intact, 4 decode: the capture does not\n"
-       "hold the whole image (frames missing or unusable; without --expect), 64 unknown or\n"
-       "malformed arguments (a FILE path longer than 259 characters included), 74 output\n"
-       "could not be written (standard output, --out), 130 interrupted (Ctrl-C, SIGTERM,\n"
-       "SIGHUP): run the same command again.\n"
+       "2 file refused (image unreadable, too large or no raw image, capture or log file\n"
+       "unreadable or unwritable), 3 the virtual device did not receive the image intact,\n"
+       "4 decode: the capture does not hold the whole image (frames missing or unusable,\n"
+       "when not compared with a file), 64 unknown or malformed arguments (a FILE path\n"
+       "longer than 259 characters included), 74 output could not be written (standard\n"
+       "output, --out, a capture cut short after a good upload), 130 interrupted (Ctrl-C,\n"
+       "SIGTERM, SIGHUP): run the same command again.\n"
        "\n"
        "Option values that start with \"-\" are taken only as --option=VALUE. Only regular\n"
        "files are read: a directory, a device or a FIFO is refused before it is opened.\n";

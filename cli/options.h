@@ -23,6 +23,9 @@ struct Options {
   std::string serial;                     // empty: the first adapter listed
   std::string capture;                    // empty: no capture
   bool quiet = false;
+  bool verbose = false;  // more log: each frame's first send
+  bool force = false;    // upload: send an image that looks like no raw image
+  std::string logFile;   // upload: append a record of the upload here ("": none)
 
   DriverSettings driverSettings;  // the options a driver declares, as given
 
@@ -39,5 +42,6 @@ struct ParseResult {
 
 ParseResult parseOptions(int argc, const char* const* argv, Options& options);
 
-// The whole --help text.
-std::string helpText();
+// The --help text: of one command (`uploader-cli upload --help`), or of all
+// of them with Command::none.
+std::string helpText(Command command = Command::none);

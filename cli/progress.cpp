@@ -1,11 +1,16 @@
 #include "cli/progress.h"
 
 #include <algorithm>
+#include <vector>
+
+#include "cli/terminal.h"
 
 namespace {
 
 constexpr std::int32_t kFrameBytes = 64;
 constexpr int kBarWidth = 24;
+constexpr int kNarrowestBar = 10;
+constexpr std::size_t kUnknownColumns = 80;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 
 std::int32_t framesFor(std::int32_t bytes) { return (bytes + kFrameBytes - 1) / kFrameBytes; }
@@ -26,21 +31,44 @@ std::string clockText(double seconds) {
   return buf;
 }
 
-}  // namespace
-
-std::string progressBar(const ProgressFigures& f) {
-  const int pct = percent(f);
-  const int filled = std::clamp(pct * kBarWidth / 100, 0, kBarWidth);
+std::string barOf(int pct, int width) {
+  const int filled = std::clamp(pct * width / 100, 0, width);
   std::string bar = "[";
   bar.append(static_cast<std::size_t>(filled), '#');
-  bar.append(static_cast<std::size_t>(kBarWidth - filled), '.');
-  bar += ']';
-  char buf[160];
-  std::snprintf(buf, sizeof buf, "%s %3d%%  %d/%d B  %d/%d frames  %s elapsed  %s left",
-                bar.c_str(), pct, static_cast<int>(f.bytes), static_cast<int>(f.total),
-                static_cast<int>(framesFor(f.bytes)), static_cast<int>(framesFor(f.total)),
-                clockText(f.elapsed).c_str(), clockText(f.remaining).c_str());
-  return buf;
+  bar.append(static_cast<std::size_t>(width - filled), '.');
+  return bar + ']';
+}
+
+}  // namespace
+
+std::string progressBar(const ProgressFigures& f, std::size_t columns) {
+  const int pct = percent(f);
+  char pctText[8];
+  std::snprintf(pctText, sizeof pctText, "%3d%%", pct);
+  char bytes[32];
+  std::snprintf(bytes, sizeof bytes, "%d/%d B", static_cast<int>(f.bytes),
+                static_cast<int>(f.total));
+  char frames[40];
+  std::snprintf(frames, sizeof frames, "%d/%d frames", static_cast<int>(framesFor(f.bytes)),
+                static_cast<int>(framesFor(f.total)));
+  // In the order shown; dropped from the least useful: frames, elapsed, bytes, left.
+  std::vector<std::string> fields = {bytes, frames, clockText(f.elapsed) + " elapsed",
+                                     clockText(f.remaining) + " left"};
+  const std::size_t dropOrder[] = {1, 1, 0, 0};  // positions in what is left
+  const std::size_t room = columns == 0 ? std::string::npos : columns - 1;
+  for (std::size_t dropped = 0;; ++dropped) {
+    std::string rest = pctText;
+    for (const std::string& field : fields) rest += "  " + field;
+    const std::size_t fixed = rest.size() + 3;  // the brackets and the space after them
+    int width = kBarWidth;
+    if (room != std::string::npos && fixed + kBarWidth > room)
+      width = room > fixed ? static_cast<int>(room - fixed) : 0;
+    if (width >= kNarrowestBar) return barOf(pct, width) + " " + rest;
+    if (dropped == std::size(dropOrder)) break;
+    fields.erase(fields.begin() + static_cast<std::ptrdiff_t>(dropOrder[dropped]));
+  }
+  // Too narrow even for the narrowest bar: the percentage alone.
+  return (std::to_string(pct) + "%").substr(0, room);
 }
 
 std::string progressLine(const ProgressFigures& f) {
@@ -50,6 +78,12 @@ std::string progressLine(const ProgressFigures& f) {
                 static_cast<int>(framesFor(f.bytes)), static_cast<int>(framesFor(f.total)),
                 clockText(f.elapsed).c_str());
   return buf;
+}
+
+ProgressDisplay::ProgressDisplay(std::FILE* out, bool terminal,
+                                 std::function<std::size_t()> columns)
+    : out_(out), terminal_(terminal), columns_(std::move(columns)) {
+  if (!columns_) columns_ = [out] { return terminalColumns(out); };
 }
 
 void ProgressDisplay::start(std::int32_t total) {
@@ -88,9 +122,14 @@ void ProgressDisplay::update(std::int32_t bytes) {
   const ProgressFigures f = figures(bytes, now);
   if (terminal_) {
     if (barShown_ && !last && now - lastDraw_ < kRedrawEvery) return;
-    std::string text = progressBar(f);
+    // Read at every redraw, so that the bar follows a resized terminal.
+    std::size_t columns = columns_();
+    if (columns == 0) columns = kUnknownColumns;
+    std::string text = progressBar(f, columns);
     const std::size_t width = text.size();
-    if (width < lastWidth_) text.append(lastWidth_ - width, ' ');
+    // Blanks over what is left of a longer bar, never into the last column.
+    const std::size_t cover = std::min(lastWidth_, columns - 1);
+    if (width < cover) text.append(cover - width, ' ');
     std::fprintf(out_, "\r%s", text.c_str());
     std::fflush(out_);
     lastWidth_ = width;

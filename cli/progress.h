@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 struct ProgressFigures {
@@ -14,14 +15,19 @@ struct ProgressFigures {
   double remaining = -1;   // seconds left, estimated (-1: not known yet)
 };
 
-// "[#####.........]  33%  1024/3000 B  16/47 frames  00:03 elapsed  00:06 left"
-std::string progressBar(const ProgressFigures& f);
+// "[#####.........]  33%  1024/3000 B  16/47 frames  00:03 elapsed  00:06 left",
+// made to fit a terminal `columns` wide without reaching its last column
+// (0: no limit): the bar narrows to 10, and the frames, the elapsed time,
+// the bytes and the time left are dropped in that order, until it fits.
+std::string progressBar(const ProgressFigures& f, std::size_t columns = 0);
 // "progress: 30% (960/3000 bytes, 15/47 frames, 00:03 elapsed)"
 std::string progressLine(const ProgressFigures& f);
 
 class ProgressDisplay {
  public:
-  ProgressDisplay(std::FILE* out, bool terminal) : out_(out), terminal_(terminal) {}
+  // `columns` tells the terminal's width at each redraw (0: unknown, taken
+  // as 80); by default, the width of `out`.
+  ProgressDisplay(std::FILE* out, bool terminal, std::function<std::size_t()> columns = {});
 
   void start(std::int32_t total);  // the line opened; total bytes to carry
   void update(std::int32_t bytes);
@@ -34,6 +40,7 @@ class ProgressDisplay {
 
   std::FILE* out_;
   bool terminal_;
+  std::function<std::size_t()> columns_;
   bool running_ = false;
   bool barShown_ = false;
   std::int32_t total_ = 0;

@@ -5,8 +5,8 @@
 
 bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
-int terminalColumns(std::FILE* stream) {
+std::size_t terminalColumns(std::FILE* stream) {
   winsize size{};
-  if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
+  if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
   return size.ws_col;
 }

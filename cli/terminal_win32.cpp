@@ -5,10 +5,9 @@
 
 bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
-int terminalColumns(std::FILE* stream) {
-  CONSOLE_SCREEN_BUFFER_INFO info{};
-  HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-  if (!GetConsoleScreenBufferInfo(console, &info)) return 80;
-  const int columns = info.srWindow.Right - info.srWindow.Left + 1;
-  return columns > 0 ? columns : 80;
+std::size_t terminalColumns(std::FILE* stream) {
+  const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (console == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(console, &info)) return 0;
+  return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
 }

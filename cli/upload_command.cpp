@@ -12,8 +12,11 @@
 #include "cli/exit_codes.h"
 #include "cli/file_bytes.h"
 #include "cli/fleet.h"
+#include "cli/image_checks.h"
 #include "cli/interrupt.h"
+#include "cli/labelled_log.h"
 #include "cli/line_targets.h"
+#include "cli/record_log.h"
 #include "cli/terminal.h"
 #include "cli/terminal_operator.h"
 #include "device/verdict.h"
@@ -82,18 +85,37 @@ int runUpload(const Options& o) {
     printError(stderr, error.c_str());
     return status;
   }
-  if (targets.size() > 1 || o.addresses.size() > 1 || o.json) return runFleet(o, targets);
-
-  // One line, one address: the upload as it always was.
+  // Every adapter is made before anything else: one that cannot be is a usage error.
+  const bool several = targets.size() > 1 || o.addresses.size() > 1 || o.json;
+  std::vector<FleetLine> fleet;
+  std::unique_ptr<Adapter> chosen;
   Options one = o;
-  one.adapterName = targets.front().adapter;
-  if (!targets.front().serial.empty()) one.serial = targets.front().serial;
-  std::unique_ptr<Adapter> chosen = chooseAdapter(one, error);
-  if (chosen == nullptr) {
-    printError(stderr, error.c_str());
-    return exitUsage;
+  if (several) {
+    if (!makeFleetLines(o, targets, fleet)) return exitUsage;
+  } else {
+    one.adapterName = targets.front().adapter;
+    if (!targets.front().serial.empty()) one.serial = targets.front().serial;
+    chosen = chooseAdapter(one, error);
+    if (chosen == nullptr) {
+      printError(stderr, error.c_str());
+      return exitUsage;
+    }
   }
 
+  // The log goes to standard output (standard error under --json, whose
+  // report takes standard output), and to the record with --log.
+  StreamLog logStream(o.json ? stderr : stdout);
+  RecordLog record(logStream);
+  if (!o.logFile.empty() && !record.open(o.logFile, error)) {
+    printError(stderr, error.c_str());
+    return exitFileRefused;
+  }
+  ImageFacts image;
+  if (const int refused = checkImage(o.file, o.quiet, o.force, image); refused != exitDone)
+    return recordResult(record, o, image, refused);
+  if (several) return runFleet(o, fleet, record, image);
+
+  // One line, one address: the upload as it always was.
   // The simulated adapter carries a virtual device on its line.
   std::unique_ptr<vdev::VirtualDevice> device;
   if (auto* sim = dynamic_cast<sim::SimAdapter*>(chosen.get())) {
@@ -110,7 +132,7 @@ int runUpload(const Options& o) {
   if (!o.capture.empty()) {
     if (!capture.open(o.capture, error)) {
       printError(stderr, error.c_str());
-      return exitFileRefused;
+      return recordResult(record, o, image, exitFileRefused);
     }
     tap = std::make_unique<CaptureTap>(*chosen, capture);
   }
@@ -124,6 +146,8 @@ int runUpload(const Options& o) {
   line->address = static_cast<std::uint16_t>(o.address);
   line->wantedSerial = one.serial.empty() ? nullptr : one.serial.c_str();
   line->adapter = tap != nullptr ? static_cast<Adapter*>(tap.get()) : chosen.get();
+  line->log = &record;
+  line->verbose = o.verbose;
 
   TerminalOperator op(o.quiet, isTerminal(stderr));
   OperatorClock clock(realClock(), op);
@@ -151,12 +175,13 @@ int runUpload(const Options& o) {
     printError(
         stderr,
         ("capture " + files::quoted(o.capture) + " is incomplete: " + capture.error()).c_str());
-    if (code == exitDone) code = exitFileRefused;
+    // The firmware went out as reported; what could not be written is the capture.
+    if (code == exitDone) code = exitOutputFailed;
   }
   // The device has something to say once the line carried (or tried to carry) frames.
   if (device != nullptr && (result == uploadDone || line->sendsTried > 0)) {
-    const std::vector<std::uint8_t> image(line->fw_data, line->fw_data + line->fw_size);
-    const bool intact = verifyDevice(*device, image, o.quiet);
+    const std::vector<std::uint8_t> sent(line->fw_data, line->fw_data + line->fw_size);
+    const bool intact = verifyDevice(*device, sent, o.quiet);
     if (code == exitDone && !intact) {
       std::fputs("error: the virtual device did not receive the image intact\n", stderr);
       code = exitNotIntact;
@@ -164,5 +189,5 @@ int runUpload(const Options& o) {
   }
   // The status says how the upload ended, even when the log had nowhere to
   // go (a reader that went away, as with | head -1).
-  return code;
+  return recordResult(record, o, image, code);
 }

@@ -55,6 +55,12 @@ class ArtnetAdapter final : public NodeAdapter {
     return FT_OK;
   }
 
+  std::string openingAdvice() const override {
+    return "Check the node's address (uploader-cli list --adapter artnet:BROADCAST lists the "
+           "nodes that answer),\nthat the node is on and that this computer is on its network "
+           "(ping it; a firewall must let UDP 6454 through).\n";
+  }
+
   FT_STATUS FT_OpenEx(void* pArg1, FT_DWORD, FT_HANDLE* handle) override {
     if (hostIsBroadcast_) {
       why_ = host_ +

@@ -1,6 +1,10 @@
 #include "drivers/d2xx.h"
 
+#include <cstdint>
+#include <vector>
+
 #include "drivers/dynlib.h"
+#include "drivers/protocol_interfaces.h"
 
 namespace {
 
@@ -26,7 +30,12 @@ struct Calls {
 
 class D2xxAdapter final : public Adapter {
  public:
-  D2xxAdapter() : Adapter("d2xx", kLibrary) {}
+  // `readsDescriptions`: after each listing, also read every adapter's
+  // description (one more FT_ListDevices call per adapter), show it in
+  // listings and refuse to open an interface that takes a protocol of its
+  // own. The window programs never ask for it; their calls stay as they were.
+  explicit D2xxAdapter(bool readsDescriptions)
+      : Adapter("d2xx", kLibrary), readsDescriptions_(readsDescriptions) {}
   ~D2xxAdapter() override {
     if (library_ != nullptr) dynlib::close(library_);
   }
@@ -59,9 +68,23 @@ class D2xxAdapter final : public Adapter {
   }
 
   FT_STATUS FT_ListDevices(void* pArg1, void* pArg2, FT_DWORD flags) override {
-    return calls_.listDevices(pArg1, pArg2, flags);
+    const FT_STATUS status = calls_.listDevices(pArg1, pArg2, flags);
+    if (readsDescriptions_ && status == FT_OK && (flags & FT_LIST_ALL) != 0)
+      readDescriptions(*static_cast<std::int32_t*>(pArg2));
+    return status;
   }
   FT_STATUS FT_OpenEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle) override {
+    if (refused_) why_.clear();  // a refusal is no reason for this opening
+    refused_ = false;
+    if (readsDescriptions_ && flags == FT_OPEN_BY_SERIAL_NUMBER) {
+      const std::string serial = static_cast<const char*>(pArg1);
+      for (const Listed& l : listed_)
+        if (l.serial == serial && !protocol_interfaces::refusal(l.description).empty()) {
+          why_ = protocol_interfaces::refusal(l.description);
+          refused_ = true;
+          return FT_DEVICE_NOT_OPENED;
+        }
+    }
     return calls_.openEx(pArg1, flags, handle);
   }
   FT_STATUS FT_SetBaudRate(FT_HANDLE h, std::uint32_t baud) override {
@@ -83,7 +106,43 @@ class D2xxAdapter final : public Adapter {
 
   const char* lastError() const override { return why_.c_str(); }
 
+  std::string openingAdvice() const override {
+    if (refused_) return "";  // the reason says what works instead
+    return "Use lsmod to check if ftdi_sio (and usbserial) are present.\n"
+           "If so, unload them using rmmod, as they conflict with ftd2xx.\n";
+  }
+
+  std::string listingDetail(std::size_t index) const override {
+    if (index >= listed_.size()) return "";
+    const Listed& l = listed_[index];
+    std::string detail = "\"" + l.description + "\"";
+    if (protocol_interfaces::familyOf(l.description) != nullptr)
+      detail += " (refused: takes a protocol of its own)";
+    return detail;
+  }
+
  private:
+  struct Listed {
+    std::string serial;
+    std::string description;
+  };
+
+  // The serial number and description of each listed adapter, by index.
+  void readDescriptions(std::int32_t count) {
+    listed_.clear();
+    for (std::int32_t i = 0; i < count && i < 64; ++i) {
+      char serial[64] = {};
+      char description[64] = {};
+      void* index = reinterpret_cast<void*>(static_cast<std::uintptr_t>(i));
+      if (calls_.listDevices(index, serial, FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER) != FT_OK ||
+          calls_.listDevices(index, description, FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION) !=
+              FT_OK)
+        break;
+      serial[63] = description[63] = '\0';
+      listed_.push_back({serial, description});
+    }
+  }
+
   template <typename Fn>
   bool resolve(void* lib, const char* name, Fn& slot) {
     slot = reinterpret_cast<Fn>(dynlib::symbol(lib, name));
@@ -91,18 +150,35 @@ class D2xxAdapter final : public Adapter {
     return slot != nullptr;
   }
 
+  bool readsDescriptions_;
+  bool refused_ = false;  // the last opening refused a protocol interface
   void* library_ = nullptr;
   Calls calls_;
   std::string why_;
+  std::vector<Listed> listed_;
 };
+
+}  // namespace
+
+namespace {
+
+std::unique_ptr<Adapter> made(const std::string& argument, bool readsDescriptions,
+                              std::string& error) {
+  if (!argument.empty()) {
+    error = "d2xx takes no argument: d2xx, not \"d2xx:" + argument + "\"";
+    return nullptr;
+  }
+  return std::make_unique<D2xxAdapter>(readsDescriptions);
+}
 
 }  // namespace
 
 std::unique_ptr<Adapter> makeD2xx(const std::string& argument, const DriverSettings&,
                                   std::string& error) {
-  if (!argument.empty()) {
-    error = "d2xx takes no argument: d2xx, not \"d2xx:" + argument + "\"";
-    return nullptr;
-  }
-  return std::make_unique<D2xxAdapter>();
+  return made(argument, false, error);
+}
+
+std::unique_ptr<Adapter> makeD2xxReadingDescriptions(const std::string& argument,
+                                                     const DriverSettings&, std::string& error) {
+  return made(argument, true, error);
 }

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "drivers/ftdi_usb.h"
 #include "drivers/line_pace.h"
+#include "drivers/protocol_interfaces.h"
 
 // How a break never cuts the previous frame short: ftdi_write_data returns
 // once the adapter has taken the bytes into its transmit buffer, and the
@@ -51,8 +53,10 @@ bool setUpLine(ftdi_context* ctx, std::string& why) {
   return true;
 }
 
-// Finds the adapter named `wanted` and opens it into `ctx`.
-FT_STATUS openNamed(ftdi_context* ctx, const std::string& wanted, std::string& why) {
+// Finds the adapter named `wanted` and opens it into `ctx`. An interface
+// that takes a protocol of its own is refused before it is opened.
+FT_STATUS openNamed(ftdi_context* ctx, const std::string& wanted, std::string& why, bool& refused) {
+  refused = false;
   ftdi_device_list* devices = nullptr;
   const int count = ftdi_usb_find_all(ctx, &devices, 0, 0);
   if (count < 0) {
@@ -68,6 +72,11 @@ FT_STATUS openNamed(ftdi_context* ctx, const std::string& wanted, std::string& w
               ? "no FTDI adapter found on USB (is it plugged in?)"
               : "no FTDI adapter \"" + wanted + "\" among the " + std::to_string(count) + " found";
     status = FT_DEVICE_NOT_FOUND;
+  } else if (const std::string no = protocol_interfaces::refusal(ftdi_usb::productOf(ctx, found));
+             !no.empty()) {
+    why = no;
+    refused = true;
+    status = FT_DEVICE_NOT_OPENED;
   } else {
     // Let libusb detach ftdi_sio when the interface is claimed and attach it
     // again when it is released, so /dev/ttyUSBn comes back after us.
@@ -99,6 +108,10 @@ class FtdiAdapter final : public Adapter {
   FT_STATUS FT_Write(FT_HANDLE h, void* buffer, FT_DWORD length, FT_DWORD* written) override;
   FT_STATUS FT_Close(FT_HANDLE h) override;
   const char* lastError() const override { return why.c_str(); }
+  std::string openingAdvice() const override;
+  std::string listingDetail(std::size_t index) const override {
+    return index < details_.size() ? details_[index] : "";
+  }
 
  private:
   Port* portOf(FT_HANDLE handle) {
@@ -107,7 +120,16 @@ class FtdiAdapter final : public Adapter {
   }
 
   std::string why;
+  bool refused_ = false;              // the last opening refused a protocol interface
+  std::vector<std::string> details_;  // product string and position of each listed adapter
 };
+
+std::string FtdiAdapter::openingAdvice() const {
+  if (refused_) return "";
+  return "Is the adapter plugged in? uploader-cli list --adapter ftdi shows what libftdi finds.\n"
+         "Without root it needs the udev rule of docs/adapters.md; close any other program "
+         "using it.\n";
+}
 
 FT_STATUS FtdiAdapter::FT_ListDevices(void* pArg1, void* pArg2, FT_DWORD) {
   ftdi_context* ctx = ftdi_new();
@@ -123,8 +145,16 @@ FT_STATUS FtdiAdapter::FT_ListDevices(void* pArg1, void* pArg2, FT_DWORD) {
     return FT_OTHER_ERROR;
   }
   std::size_t n = 0;
-  for (ftdi_device_list* d = devices; d != nullptr; d = d->next, ++n)
+  details_.clear();
+  for (ftdi_device_list* d = devices; d != nullptr; d = d->next, ++n) {
     if (!putListed(pArg1, n, ftdi_usb::listName(ctx, d->dev))) break;
+    const std::string product = ftdi_usb::productOf(ctx, d->dev);
+    std::string detail = ftdi_usb::position(d->dev);
+    if (!product.empty()) detail = "\"" + product + "\" " + detail;
+    if (protocol_interfaces::familyOf(product) != nullptr)
+      detail += " (refused: takes a protocol of its own)";
+    details_.push_back(detail);
+  }
   *static_cast<std::int32_t*>(pArg2) = count;
   ftdi_list_free(&devices);
   ftdi_free(ctx);
@@ -132,6 +162,7 @@ FT_STATUS FtdiAdapter::FT_ListDevices(void* pArg1, void* pArg2, FT_DWORD) {
 }
 
 FT_STATUS FtdiAdapter::FT_OpenEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle) {
+  refused_ = false;
   if (flags != FT_OPEN_BY_SERIAL_NUMBER) {
     why = "adapters are opened by serial number only";
     return FT_INVALID_PARAMETER;
@@ -147,7 +178,7 @@ FT_STATUS FtdiAdapter::FT_OpenEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle)
     ftdi_free(ctx);
     return FT_OTHER_ERROR;
   }
-  FT_STATUS status = openNamed(ctx, static_cast<const char*>(pArg1), why);
+  FT_STATUS status = openNamed(ctx, static_cast<const char*>(pArg1), why, refused_);
   if (status == FT_OK && !setUpLine(ctx, why)) {
     why = "the adapter refused the DMX512 line settings: " + why;
     ftdi_usb_close(ctx);

@@ -6,11 +6,8 @@
 #include <cstring>
 
 namespace ftdi_usb {
-namespace {
 
-// Where the adapter sits: "usb:BUS-PORT.PORT...", as the kernel names USB
-// devices in /sys/bus/usb/devices. Stays the same while it stays plugged
-// into the same socket.
+// Stays the same while the adapter stays plugged into the same socket.
 std::string position(libusb_device* dev) {
   std::string name = "usb:" + std::to_string(libusb_get_bus_number(dev));
   std::uint8_t ports[8];
@@ -19,6 +16,16 @@ std::string position(libusb_device* dev) {
   for (int i = 0; i < depth; ++i) name += (i == 0 ? "-" : ".") + std::to_string(ports[i]);
   return name;
 }
+
+std::string productOf(ftdi_context* ctx, libusb_device* dev) {
+  char product[128] = {};
+  if (ftdi_usb_get_strings(ctx, dev, nullptr, 0, product, sizeof product, nullptr, 0) < 0)
+    return "";
+  product[sizeof product - 1] = '\0';
+  return product;
+}
+
+namespace {
 
 // The device node libusb opens, named in permission errors.
 std::string deviceNode(libusb_device* dev) {

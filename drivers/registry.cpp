@@ -19,9 +19,9 @@ const DriverOption kNoOptions[] = {{nullptr, nullptr, nullptr, false, nullptr}};
 // One line per driver.
 const DriverEntry entries[] = {
     {"d2xx", "d2xx[:SERIAL|:all]", "FTDI's D2XX library (FTD2XX.dll / libftd2xx.so)", kNoOptions,
-     makeD2xx, LineForm::serialOrAll},
-    {"sim", "sim[:N]", "simulated adapter (N lines) with a virtual device on each line",
-     sim::kOptions, sim::make, LineForm::count},
+     makeD2xxReadingDescriptions, LineForm::serialOrAll},
+    {"sim", "sim[:N]", "simulated adapter (N lines), a virtual device on each line", sim::kOptions,
+     sim::make, LineForm::count},
 #if defined(UPLOADER_WITH_FTDI)
     {"ftdi", "ftdi[:SERIAL|:all]",
      "FTDI adapters through libftdi1 (detaches ftdi_sio while in use)", kNoOptions, makeFtdi,

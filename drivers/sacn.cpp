@@ -33,6 +33,12 @@ class SacnAdapter final : public NodeAdapter {
     return cidGiven_ || loadOrCreateCid(cidPath(), cid_, why_);
   }
 
+  std::string openingAdvice() const override {
+    return "Check the universe and the node's address, and that this computer is on the node's "
+           "network\n(multicast reaches the local network only; a firewall must let UDP 5568 "
+           "through).\n";
+  }
+
   FT_STATUS FT_ListDevices(void* pArg1, void* pArg2, FT_DWORD) override {
     std::uint32_t address = 0;
     if (!target(address)) return FT_DEVICE_NOT_FOUND;

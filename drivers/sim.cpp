@@ -52,6 +52,14 @@ FT_STATUS SimAdapter::FT_OpenEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle) 
   return status;
 }
 
+std::string SimAdapter::openingAdvice() const {
+  if (settings_.failOpen) return "--sim-fail open: the simulated adapter refuses every opening.\n";
+  if (settings_.serials.empty()) return "--sim-none: no simulated adapter is attached.\n";
+  std::string names;
+  for (const std::string& s : settings_.serials) names += (names.empty() ? "" : ", ") + s;
+  return "The simulated adapter is listed as " + names + " only; --serial must name it.\n";
+}
+
 FT_STATUS SimAdapter::FT_SetBaudRate(FT_HANDLE h, std::uint32_t baud) {
   return note(Call::setBaudRate, validHandle(h) ? FT_OK : FT_INVALID_HANDLE, baud);
 }

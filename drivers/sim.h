@@ -67,6 +67,7 @@ class SimAdapter final : public Adapter {
   FT_STATUS FT_Close(FT_HANDLE h) override;
   const char* lastError() const override { return why_.c_str(); }
   bool callsMayBlock() const override { return false; }
+  std::string openingAdvice() const override;
 
   Settings& settings() { return settings_; }
   const std::vector<Record>& record() const { return calls_; }

@@ -48,6 +48,16 @@ class Adapter {
   // string, errno text, ...); "" when the driver has none.
   virtual const char* lastError() const { return ""; }
 
+  // What a person can do about a failed opening, as whole log lines (each
+  // ending with a line break), logged after the reason; "" when the reason
+  // already says it.
+  virtual std::string openingAdvice() const { return ""; }
+
+  // More about the adapter listed in slot `index` of the last listing, for
+  // a person reading the list (product string, where it is plugged in); ""
+  // when the driver knows nothing more.
+  virtual std::string listingDetail(std::size_t /*index*/) const { return ""; }
+
   // The clock the driver stamps and times with: the line's, set when the
   // line starts using the adapter; the machine's until then.
   void useClock(Clock& clock) { clock_ = &clock; }

@@ -38,6 +38,10 @@ class AdapterWrapper : public Adapter {
   FT_STATUS FT_Close(FT_HANDLE h) override { return inner_.FT_Close(h); }
   const char* lastError() const override { return inner_.lastError(); }
   bool callsMayBlock() const override { return inner_.callsMayBlock(); }
+  std::string openingAdvice() const override { return inner_.openingAdvice(); }
+  std::string listingDetail(std::size_t index) const override {
+    return inner_.listingDetail(index);
+  }
 
  protected:
   Adapter& inner() { return inner_; }

@@ -25,7 +25,9 @@ inline constexpr FT_STATUS FT_INVALID_PARAMETER = 6;
 inline constexpr FT_STATUS FT_OTHER_ERROR = 18;
 
 inline constexpr FT_DWORD FT_OPEN_BY_SERIAL_NUMBER = 1;
+inline constexpr FT_DWORD FT_OPEN_BY_DESCRIPTION = 2;
 inline constexpr FT_DWORD FT_LIST_ALL = 0x20000000;
+inline constexpr FT_DWORD FT_LIST_BY_INDEX = 0x40000000;
 
 inline constexpr std::uint8_t FT_BITS_8 = 8;
 inline constexpr std::uint8_t FT_STOP_BITS_2 = 2;

@@ -54,6 +54,8 @@ struct Line {
   Operator* op;
   Clock* clock;
   LogSink* log;
+  // More log: a line as each frame is first sent (the window programs never set it).
+  bool verbose;
 
   // Set from any thread to stop the upload after the send in progress (the
   // window programs never set it); the adapter is then closed as usual.

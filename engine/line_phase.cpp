@@ -23,11 +23,23 @@ LinePhase::LinePhase(Line& line, unsigned dataPace) : line_(line), dataPace_(dat
   frameSeal(frame);
   logLine(lineLog(line), "Send reset with address %d\n", static_cast<int>(resetAddress));
   planned_ = kResetSends;
+  beganAt_ = lineClock(line).nowMicros();
+}
+
+void LinePhase::logFirstSend() {
+  if (!line_.verbose || sent_ != 1) return;
+  const long long ms = (lineClock(line_).nowMicros() - beganAt_) / 1000;
+  if (stage_ == Stage::reset)
+    logLine(lineLog(line_), "Frame %d (reset): first send at %lld ms\n", frameNumber_, ms);
+  else
+    logLine(lineLog(line_), "Frame %d (bytes %d-%d): first send at %lld ms\n", frameNumber_,
+            static_cast<int>(chunkStart_), static_cast<int>(line_.fw_ptr - 1), ms);
 }
 
 bool LinePhase::sendOnce() {
   if (line_.stopRequested.load(std::memory_order_relaxed)) return false;
   ++sent_;
+  logFirstSend();
   if (sendData(line_, line_.ftHandle[0], line_.dmx_packet.bytes, kFrameSize) == 1)
     ++good_;
   else

@@ -40,6 +40,10 @@ class LinePhase {
   // Loads and seals the next data frame and plans its sends.
   void loadFrame();
   std::optional<unsigned> end();
+  // With the line's verbose flag: a log line as a frame is first sent, with
+  // the image bytes it carries (none for the reset) and the time since the
+  // phase began.
+  void logFirstSend();
 
   Line& line_;
   const unsigned dataPace_;
@@ -54,4 +58,5 @@ class LinePhase {
   std::uint16_t remaining_ = 0;
   std::uint16_t extraAllowance_ = 0;
   LineOutcome out_;
+  std::int64_t beganAt_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "engine/link.h"
 
 #include <cstring>
+#include <string>
 
 #include "engine/line.h"
 #include "engine/log.h"
@@ -46,8 +47,8 @@ bool linkOpen(Line& line) {
     LogSink& log = lineLog(line);
     logLine(log, "Error FT_OpenEx(%d), device %d\n", static_cast<int>(line.ftStatus), 0);
     linkLogReason(line);
-    logLine(log, "Use lsmod to check if ftdi_sio (and usbserial) are present.\n");
-    logLine(log, "If so, unload them using rmmod, as they conflict with ftd2xx.\n");
+    const std::string advice = line.adapter->openingAdvice();
+    if (!advice.empty()) log.write(advice.c_str());
     return false;
   }
   logLine(lineLog(line), "Opened device %s\n", linkSerial(line));

@@ -214,3 +214,23 @@ TEST_F(UploadTest, LongPathsAreFormattedWithinBounds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UploadTest, VerboseLogsEachFramesFirstSend) {
+  chooseImage(patternImage(100));
+  mainLine.verbose = true;
+  const int result = run(profileV1_2);
+  mainLine.verbose = false;
+  ASSERT_EQ(result, uploadDone);
+  // After the reset burst (100 ms) and the pause (1 s); the first frame gets 40 sends 50 ms apart.
+  const std::vector<std::string> want = {"Frame 1 (reset): first send at 0 ms",
+                                         "Frame 2 (bytes 0-63): first send at 1100 ms",
+                                         "Frame 3 (bytes 64-99): first send at 3100 ms"};
+  std::vector<std::string> got;
+  for (const std::string& l : logLines())
+    if (l.find("first send") != std::string::npos) got.push_back(l);
+  EXPECT_EQ(got, want) << log;
+}
+
+}  // namespace

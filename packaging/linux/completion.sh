@@ -17,8 +17,10 @@ lists=$("$cli" --help | awk '
     commands = commands " " $2
     if ($3 ~ /^[A-Z]/) files = files " " $2
   }
-  section == "Options" && /^  --/ {
-    line = substr($0, 3)
+  # "  -a, --address N   ..." or "      --adapter NAME   ...": the long name counts.
+  section == "Options" && /^  (-[a-zA-Z], |    )--/ {
+    line = $0
+    sub(/^ +(-[a-zA-Z], )?/, "", line)
     gap = index(line, "  ")
     left = gap > 0 ? substr(line, 1, gap - 1) : line
     split(left, part, " ")

@@ -75,7 +75,11 @@ TEST(Options, RefusalsNameTheArgument) {
       {{"list", "x"}, "unexpected argument \"x\""},
       {{"upload", ""}, "the file name is empty"},
       {{"upload", "f", "--adress", "3"}, "unknown option \"--adress\""},
-      {{"upload", "f", "-a"}, "unknown option \"-a\""},
+      {{"upload", "f", "-a"}, "-a needs a value N"},
+      {{"upload", "f", "-x"}, "unknown option \"-x\" (try --help)"},
+      {{"upload", "f", "--adress", "3"}, "(did you mean --address?)"},
+      {{"uplaod", "f"}, "unknown command \"uplaod\" (did you mean upload?)"},
+      {{"upload", "f", "-a", "3", "--address", "4"}, "--address given twice"},
       {{"upload", "f", "--address"}, "--address needs a value N"},
       {{"upload", "f", "--address", "0"}, "--address takes 1 to 512, not 0"},
       {{"upload", "f", "--address", "513"}, "--address takes 1 to 512, not 513"},
@@ -127,6 +131,31 @@ TEST(Options, AValueThatLooksLikeAnOptionIsTakenOnlyAfterEquals) {
   ASSERT_EQ(parse({"decode", "c", "--out=-x.bin", "--expect=--fast"}, o).status, ParseStatus::run);
   EXPECT_EQ(o.out, "-x.bin");
   EXPECT_EQ(o.expect, "--fast");
+}
+
+TEST(Options, ShortFormsAndTheTechniciansOptions) {
+  Options o;
+  const ParseResult r = parse({"upload", "fw.bin", "-a", "12", "-p", "v1.1", "-f", "-q", "-v",
+                               "--force", "--log", "fixtures.log"},
+                              o);
+  ASSERT_EQ(r.status, ParseStatus::run) << r.error;
+  EXPECT_EQ(o.address, 12);
+  EXPECT_EQ(o.profile, "v1.1");
+  EXPECT_TRUE(o.fast && o.quiet && o.verbose && o.force);
+  EXPECT_EQ(o.logFile, "fixtures.log");
+  EXPECT_EQ(parse({"-V"}, o).status, ParseStatus::version);
+}
+
+TEST(Options, ACommandsHelpShowsThatCommandsOptionsOnly) {
+  Options o;
+  ASSERT_EQ(parse({"upload", "--help"}, o).status, ParseStatus::help);
+  EXPECT_EQ(o.command, Command::upload);
+  const std::string upload = helpText(Command::upload);
+  for (const char* word : {"-a, --address N", "-v, --verbose", "--sim-fail", "every device on"})
+    EXPECT_NE(upload.find(word), std::string::npos) << word;
+  for (const char* word : {"--expect", "uploader-cli list", "[upload"})
+    EXPECT_EQ(upload.find(word), std::string::npos) << word;
+  EXPECT_EQ(helpText(Command::decode).find("--fast"), std::string::npos);
 }
 
 TEST(Options, HelpTextListsEveryAdapterAndEveryOptionInShortLines) {

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -105,6 +107,43 @@ TEST(Progress, FinishingMidwayEndsTheBarsLine) {
   std::fclose(out);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 1);
   EXPECT_EQ(text.back(), '\n');
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ProgressLayout, FitsEveryWidthWithoutItsLastColumn) {
+  ProgressFigures f;
+  f.bytes = 1024;
+  f.total = 3000;
+  f.elapsed = 3.4;
+  f.remaining = 65;
+  EXPECT_EQ(progressBar(f, 120), progressBar(f));  // everything fits
+  // A narrower bar first; then the frames, the elapsed time and the bytes go.
+  EXPECT_EQ(progressBar(f, 80),
+            "[######............]  34%  1024/3000 B  16/47 frames  00:03 elapsed  01:05 left");
+  EXPECT_EQ(progressBar(f, 60), "[####........]  34%  1024/3000 B  00:03 elapsed  01:05 left");
+  EXPECT_EQ(progressBar(f, 40), "[######..............]  34%  01:05 left");
+  EXPECT_EQ(progressBar(f, 20), "[####........]  34%");
+  for (std::size_t width = 1; width <= 90; ++width)
+    EXPECT_LT(progressBar(f, width).size(), width) << width;
+}
+
+TEST(ProgressLayout, TheBarFollowsTheTerminalsWidthAtEveryRedraw) {
+  std::FILE* out = std::tmpfile();
+  std::size_t columns = 60;
+  ProgressDisplay d(out, true, [&columns] { return columns; });
+  d.start(6400);
+  d.update(640);
+  columns = 30;  // made narrower: no blanks over the longer bar beyond the new width
+  std::this_thread::sleep_for(std::chrono::milliseconds(110));
+  d.update(6400);
+  const std::string text = contentsOf(out);
+  std::fclose(out);
+  const std::size_t second = text.rfind('\r');
+  EXPECT_LE(text.find('\r', 1), 60u) << text;  // the first bar within 59 columns
+  EXPECT_EQ(text.substr(second), "\r[##########] 100%  00:00 left\n") << text;
 }
 
 }  // namespace

@@ -119,7 +119,7 @@ int ftdi_usb_get_strings(ftdi_context* ctx, libusb_device* dev, char* manufactur
   if (!a->serialReadable)
     return fake_ftdi::note("ftdi_usb_get_strings", ctx, {}, -4, "libusb_open() failed");
   if (manufacturer != nullptr) std::snprintf(manufacturer, mnf_len, "FTDI");
-  if (description != nullptr) std::snprintf(description, desc_len, "FT232R USB UART");
+  if (description != nullptr) std::snprintf(description, desc_len, "%s", a->product.c_str());
   if (serial != nullptr) {
     // No serial string descriptor: libusb refuses string index 0.
     if (a->serial.empty())

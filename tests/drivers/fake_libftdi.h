@@ -14,8 +14,9 @@ class Clock;
 namespace fake_ftdi {
 
 struct Adapter {
-  std::string serial;          // "" when the chip has no serial string
-  bool serialReadable = true;  // false: libusb_open fails while listing
+  std::string serial;                       // "" when the chip has no serial string
+  bool serialReadable = true;               // false: libusb_open fails while listing
+  std::string product = "FT232R USB UART";  // the USB product string (libftdi's description)
   std::uint8_t bus = 1;
   std::vector<std::uint8_t> ports{1};
   std::uint8_t address = 2;

@@ -86,11 +86,29 @@ TEST_F(FtdiDriver, ListsBySerialOrByUsbPositionWhenTheSerialCannotBeRead) {
   EXPECT_STREQ(slots[3], "EXTRA0");
   EXPECT_STREQ(slots[4], "EXTRA1");
   EXPECT_STREQ(slots[5], "");  // the sixth slot is never offered
+  // For a person: the product string and where the adapter is plugged in.
+  EXPECT_EQ(ftdiAdapter().listingDetail(0), "\"FT232R USB UART\" usb:1-1");
+  EXPECT_EQ(ftdiAdapter().listingDetail(1), "\"FT232R USB UART\" usb:3-1.4");
+  EXPECT_EQ(ftdiAdapter().listingDetail(2), "usb:1-2");  // nothing readable
   // FTDI's default ids (vendor 0403; 6001, 6010, 6011, 6014, 6015) are asked for with 0, 0.
   const auto finds = callsNamed("ftdi_usb_find_all");
   ASSERT_EQ(finds.size(), 1u);
   EXPECT_EQ(finds[0]->args, (std::vector<long>{0, 0}));
   EXPECT_EQ(world().contexts, 0);
+}
+
+TEST_F(FtdiDriver, RefusesAnInterfaceThatTakesAProtocolOfItsOwn) {
+  world().adapters = {adapterWith("EN055ABC", 1, {3})};
+  world().adapters[0].product = "DMX USB PRO Mk2";
+  chooseImage(everyByteImage(100));
+  EXPECT_EQ(runOn(ftdiAdapter(), profileV1_2), uploadLinkFailed);
+  // The reason ends the log: it says what works instead.
+  EXPECT_EQ(logLines().back().rfind("  ftdi: \"DMX USB PRO Mk2\" names an interface of the", 0), 0u)
+      << log;
+  EXPECT_TRUE(callsNamed("ftdi_usb_open_dev").empty());  // ftdi_sio is left alone
+  expectAllReleased();
+  EXPECT_EQ(ftdiAdapter().listingDetail(0),
+            "\"DMX USB PRO Mk2\" usb:1-3 (refused: takes a protocol of its own)");
 }
 
 TEST_F(FtdiDriver, WholeUploadAsksForTheDmxLineAndBreaksBeforeEveryFrame) {
@@ -208,8 +226,11 @@ fake_ftdi::Adapter failing(int openResult, int openErrno = 0, int baudResult = 0
   return a;
 }
 
-const char* const kLsmod = "Use lsmod to check if ftdi_sio (and usbserial) are present.";
-const char* const kRmmod = "If so, unload them using rmmod, as they conflict with ftd2xx.";
+// The driver's own advice after the reason (not FTD2XX's lsmod and rmmod).
+const char* const kLsmod =
+    "Is the adapter plugged in? uploader-cli list --adapter ftdi shows what libftdi finds.";
+const char* const kRmmod =
+    "Without root it needs the udev rule of docs/adapters.md; close any other program using it.";
 
 class FtdiOpenFailure : public FtdiDriver, public ::testing::WithParamInterface<OpenFailure> {};
 

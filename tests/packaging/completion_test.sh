@@ -34,7 +34,7 @@ expect "uploader-cli list --a" "--adapter"
 expect "uploader-cli decode --ex" "--expect"
 expect "uploader-cli upload fw.bin --adapter s" "sim sacn:"
 expect "uploader-cli list --adapter art" "artnet:"
-expect "uploader-cli upload --profile v1.1 --f" "--fast"
+expect "uploader-cli upload --profile v1.1 --fa" "--fast"
 expect "uploader-cli upload --address " ""
 cd "$(mktemp -d)" && touch image.bin && trap 'rm -rf "$PWD"' EXIT
 expect "uploader-cli upload im" "image.bin"

@@ -9,11 +9,15 @@
 //   FTD2XX_DOUBLE_FAIL_LIST=N       the first N listings fail
 //   FTD2XX_DOUBLE_FAIL_OPEN=N       the first N openings fail
 //   FTD2XX_DOUBLE_FAIL_WRITES_FROM=N  the Nth write (from 1) and all later fail
+//   FTD2XX_DOUBLE_DESCRIPTIONS      each adapter's description, comma-separated
+//                                   (default: "FT232R USB UART"), read by
+//                                   FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION
 //
 // A line reads: <microseconds> <call> <name>=<value>... -> <result>
 #include <windows.h>
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +36,9 @@ constexpr FT_STATUS kDeviceNotOpened = 3;
 constexpr FT_STATUS kIoError = 4;
 constexpr FT_STATUS kInvalidParameter = 6;
 constexpr DWORD kListAllBySerial = 0x20000001;
+constexpr DWORD kListByIndex = 0x40000000;
+constexpr DWORD kBySerial = 1;
+constexpr DWORD kByDescription = 2;
 constexpr DWORD kOpenBySerial = 1;
 constexpr std::uintptr_t kHandleBase = 0xD2000;
 
@@ -39,6 +46,7 @@ struct Double {
   bool ready = false;
   HANDLE log = INVALID_HANDLE_VALUE;
   std::vector<std::string> serials{"FTDBL001"};
+  std::vector<std::string> descriptions;
   long failLists = 0;
   long failOpens = 0;
   long failWritesFrom = 0;
@@ -61,6 +69,17 @@ long envNumber(const char* name) {
   return present ? std::strtol(v.c_str(), nullptr, 10) : 0;
 }
 
+std::vector<std::string> splitAtCommas(const std::string& list) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = list.find(',', start);
+    parts.push_back(list.substr(start, comma - start));
+    if (comma == std::string::npos) return parts;
+    start = comma + 1;
+  }
+}
+
 void setUp() {
   if (d.ready) return;
   d.ready = true;
@@ -72,16 +91,11 @@ void setUp() {
   const std::string list = env("FTD2XX_DOUBLE_ADAPTERS", present);
   if (present) {
     d.serials.clear();
-    if (list != "none") {
-      std::size_t start = 0;
-      for (;;) {
-        const std::size_t comma = list.find(',', start);
-        d.serials.push_back(list.substr(start, comma - start));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-      }
-    }
+    if (list != "none") d.serials = splitAtCommas(list);
   }
+  const std::string descriptions = env("FTD2XX_DOUBLE_DESCRIPTIONS", present);
+  if (present) d.descriptions = splitAtCommas(descriptions);
+  d.descriptions.resize(d.serials.size(), "FT232R USB UART");
   d.failLists = envNumber("FTD2XX_DOUBLE_FAIL_LIST");
   d.failOpens = envNumber("FTD2XX_DOUBLE_FAIL_OPEN");
   d.failWritesFrom = envNumber("FTD2XX_DOUBLE_FAIL_WRITES_FROM");
@@ -130,6 +144,22 @@ D2XX FT_STATUS WINAPI FT_ListDevices(PVOID pArg1, PVOID pArg2, DWORD Flags) {
   setUp();
   FT_STATUS status = kOk;
   DWORD count = 0;
+  if ((Flags & kListByIndex) != 0) {
+    // One adapter's serial number or description, by its index in pArg1.
+    const std::size_t index = reinterpret_cast<std::uintptr_t>(pArg1);
+    const DWORD by = Flags & ~kListByIndex;
+    if (pArg2 == nullptr || (by != kBySerial && by != kByDescription)) {
+      status = kInvalidParameter;
+    } else if (index >= d.serials.size()) {
+      status = kDeviceNotFound;
+    } else {
+      std::snprintf(static_cast<char*>(pArg2), 64, "%s",
+                    (by == kBySerial ? d.serials : d.descriptions)[index].c_str());
+    }
+    record("FT_ListDevices flags=0x%08lx index=%lu -> %lu", static_cast<unsigned long>(Flags),
+           static_cast<unsigned long>(index), status);
+    return status;
+  }
   if (Flags != kListAllBySerial || pArg1 == nullptr || pArg2 == nullptr) {
     status = kInvalidParameter;
   } else if (d.failLists > 0) {
