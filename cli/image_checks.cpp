@@ -7,6 +7,7 @@
 #include "cli/file_bytes.h"
 #include "cli/sha256.h"
 #include "cli/terminal_operator.h"
+#include "files/shown_text.h"
 
 namespace {
 
@@ -91,8 +92,8 @@ int checkImage(const std::string& path, bool quiet, bool force, ImageFacts& fact
   facts.size = bytes.size();
   facts.sha256 = sha256Hex(bytes.data(), bytes.size());
   if (!quiet) {
-    std::fprintf(stderr, "image \"%s\": %zu bytes, SHA-256 %s\n", path.c_str(), facts.size,
-                 facts.sha256.c_str());
+    std::fprintf(stderr, "image %s: %zu bytes, SHA-256 %s\n", files::quoted(path).c_str(),
+                 facts.size, facts.sha256.c_str());
     std::fflush(stderr);
   }
   const std::string refusal = imageRefusal(imageLooks(bytes), path);

@@ -9,13 +9,15 @@
 #include <string>
 
 #include "engine/log.h"
+#include "files/shown_text.h"
 
 // A stream as a log sink, flushed after every piece.
 class StreamLog final : public LogSink {
  public:
   explicit StreamLog(std::FILE* out) : out_(out) {}
+  // The engine's lines quote paths as they came: control characters escaped.
   void write(const char* text) override {
-    std::fputs(text, out_);
+    std::fputs(files::shownLines(text).c_str(), out_);
     std::fflush(out_);
   }
 

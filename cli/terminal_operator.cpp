@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "files/shown_text.h"
+
 TerminalOperator::TerminalOperator(bool quiet, bool terminal)
     : quiet_(quiet), progress_(stderr, terminal) {}
 
@@ -12,10 +14,12 @@ void printError(std::FILE* out, const char* text) {
   while (*p != '\0' || first) {
     const char* end = std::strchr(p, '\n');
     const std::size_t n = end != nullptr ? static_cast<std::size_t>(end - p) : std::strlen(p);
+    // The engine quotes paths as they came: no control character reaches the terminal.
+    const std::string line = files::shown(std::string_view(p, n));
     if (first)
-      std::fprintf(out, "error: %.*s\n", static_cast<int>(n), p);
+      std::fprintf(out, "error: %s\n", line.c_str());
     else if (n > 0)
-      std::fprintf(out, "  %.*s\n", static_cast<int>(n), p);
+      std::fprintf(out, "  %s\n", line.c_str());
     first = false;
     p += n;
     if (*p == '\n') ++p;
@@ -32,7 +36,7 @@ void TerminalOperator::errorBox(const char* text) {
 void TerminalOperator::infoBox(const char* text) {
   progress_.finish();
   if (quiet_) return;
-  std::fprintf(stderr, "%s\n", text);
+  std::fprintf(stderr, "%s\n", files::shownLines(text).c_str());
   std::fflush(stderr);
 }
 

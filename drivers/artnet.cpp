@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "drivers/artnet_wire.h"
@@ -129,8 +131,12 @@ class ArtnetAdapter final : public NodeAdapter {
   // Collects the listing texts of the nodes that answer within the window.
   // Polling one node, only its replies count: on the Art-Net port, replies
   // that other nodes broadcast to other controllers arrive as well.
+  // A node answers once per bind index (one reply for each group of its
+  // ports); a node that answers again, or floods the port with replies,
+  // counts once per bind index all the same.
   std::vector<std::string> collectReplies(netio::Socket s, std::uint32_t target) {
     std::vector<std::string> found;
+    std::set<std::pair<std::uint32_t, std::uint8_t>> heard;  // sender, bind index
     Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(settings_.pollWindowMs);
     std::uint8_t buffer[1024];
     for (unsigned wait = millisUntil(deadline); wait > 0; wait = millisUntil(deadline)) {
@@ -141,6 +147,7 @@ class ArtnetAdapter final : public NodeAdapter {
       if (!hostIsBroadcast_ && from != target) continue;
       PollReply reply;
       if (!parsePollReply(buffer, static_cast<std::size_t>(n), reply)) continue;
+      if (!heard.insert({from, reply.bindIndex}).second) continue;
       const std::string text = listingText(reply, netio::addressText(from));
       bool known = false;
       for (const std::string& t : found) known = known || t == text;

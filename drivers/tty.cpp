@@ -23,9 +23,14 @@ namespace {
 
 constexpr FT_DWORD kSetRts = 3;
 
+// A write that finds no room waits this long for it before the port counts
+// as stalled: far above the 3.3 ms a frame takes on the line.
+constexpr int kWriteTimeoutMs = 2000;
+
 struct Port {
   int fd;
   line_pace::Line line;
+  bool stalled = false;
 };
 
 // Why the port at `portPath` could not be opened, with what to do about it.
@@ -71,7 +76,7 @@ class TtyAdapter final : public Adapter {
     }
     const int fd = openPort();
     if (fd < 0) return FT_DEVICE_NOT_OPENED;
-    *handle = new Port{fd, {}};
+    *handle = new Port{fd, {}, false};
     return FT_OK;
   }
 
@@ -122,10 +127,26 @@ class TtyAdapter final : public Adapter {
     *written = 0;
     Port* p = portOf(h);
     if (p == nullptr) return FT_INVALID_HANDLE;
+    // A port that once took nothing for the whole time-out is not written
+    // to again: each write would wait as long for nothing.
+    if (p->stalled) return FT_IO_ERROR;  // why_ still says what happened
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     while (*written < length) {
       const ssize_t n = sys_.write(p->fd, bytes + *written, length - *written);
       if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        const int ready = sys_.waitWritable(p->fd, kWriteTimeoutMs);
+        if (ready > 0 || (ready < 0 && errno == EINTR)) continue;
+        if (ready == 0) {
+          p->stalled = true;
+          why_ = portPath_ + " took no data for " + std::to_string(kWriteTimeoutMs / 1000) +
+                 " s (a frame needs 3.3 ms): nothing drains the port; is it the adapter's, and "
+                 "is the adapter working?";
+          return FT_IO_ERROR;
+        }
+        failed("poll");
+        return FT_IO_ERROR;
+      }
       if (n <= 0) {
         failed("write");
         why_ += " (was the adapter unplugged?)";
@@ -175,9 +196,8 @@ class TtyAdapter final : public Adapter {
       why_ = portPath_ + ": " + why_;
     } else {
       sys_.ioctl(fd, TIOCEXCL, nullptr);
-      // Writes block from here on; O_NONBLOCK was only for an opening that
-      // must not wait for a carrier.
-      sys_.setBlocking(fd);
+      // The port stays non-blocking: a write waits for room in poll(), with
+      // a time-out, so a port nobody drains cannot hang the upload.
       // Ports without modem lines (a pseudo-terminal) refuse this; the
       // line set-up clears RTS again and reports it there.
       int rts = TIOCM_RTS;

@@ -1,6 +1,7 @@
 #include "drivers/tty_system.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -23,9 +24,9 @@ class KernelTty final : public TtySystem {
   int tcdrain(int fd) override { return ::tcdrain(fd); }
   int tcflush(int fd, int queue) override { return ::tcflush(fd, queue); }
   int flock(int fd, int operation) override { return ::flock(fd, operation); }
-  int setBlocking(int fd) override {
-    const int flags = ::fcntl(fd, F_GETFL);
-    return flags < 0 ? -1 : ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  int waitWritable(int fd, int timeoutMs) override {
+    pollfd p{fd, POLLOUT, 0};
+    return ::poll(&p, 1, timeoutMs);
   }
   bool setDmx(int fd, std::string& why) override { return tty_line::setDmx(fd, why); }
   bool setSpeed(int fd, unsigned baud, std::string& why) override {

@@ -20,8 +20,9 @@ class TtySystem {
   virtual int tcdrain(int fd) = 0;
   virtual int tcflush(int fd, int queue) = 0;
   virtual int flock(int fd, int operation) = 0;
-  // Clears O_NONBLOCK: writes block from then on.
-  virtual int setBlocking(int fd) = 0;
+  // poll() for room to write: above 0 when there is, 0 after `timeoutMs`
+  // without, below 0 on failure (errno says why).
+  virtual int waitWritable(int fd, int timeoutMs) = 0;
   // The line settings (tty_line.h); false with `why` when the port refuses.
   virtual bool setDmx(int fd, std::string& why) = 0;
   virtual bool setSpeed(int fd, unsigned baud, std::string& why) = 0;

@@ -1,5 +1,6 @@
 #include "files/shown_text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace files {
@@ -86,6 +87,17 @@ std::string quoted(std::string_view text) {
   std::string out = "\"";
   out += shown(text);
   out += '"';
+  return out;
+}
+
+std::string shownLines(std::string_view text) {
+  std::string out;
+  for (std::size_t at = 0; at <= text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    out += shown(text.substr(at, end - at));
+    if (end < text.size()) out += '\n';
+    at = end + 1;
+  }
   return out;
 }
 

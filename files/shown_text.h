@@ -15,4 +15,8 @@ std::string shown(std::string_view text);
 // shown(text) between double quotes: how messages quote a name.
 std::string quoted(std::string_view text);
 
+// shown() of each line of `text`, its line breaks kept: a message or a log
+// line that quotes a name as it came.
+std::string shownLines(std::string_view text);
+
 }  // namespace files

@@ -205,3 +205,18 @@ TEST_F(CliTest, ListPrintsOneSerialALine) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file name with an escape sequence reaches the terminal escaped, in the
+// engine's log and in its closing text alike.
+TEST_F(CliTest, TheEnginesTextsShowControlCharactersEscaped) {
+  const std::string path = file("red\x1b[31m.bin", std::vector<std::uint8_t>(10, 7));
+  const ProcessResult r = cli({"upload", path, "--adapter", "sim", "--fast"});
+  EXPECT_EQ(r.exitCode, 0) << show(r);
+  EXPECT_EQ((r.out + r.err).find('\x1b'), std::string::npos) << show(r);
+  EXPECT_TRUE(contains(r.out, "red\\x1b[31m.bin")) << show(r);
+  EXPECT_TRUE(contains(r.err, "red\\x1b[31m.bin\nAddress=1")) << show(r);
+}
+
+}  // namespace

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -287,6 +288,17 @@ TEST_F(TtyDriver, HangUpMidUploadFailsTheUploadAndStillCloses) {
                 "UPLOAD FAILED!\n\n" + path + "\nAddress=5\nStopped at byte ", 0),
             0u);
   EXPECT_EQ(op.events.back().kind, OperatorEvent::enable);
+}
+
+TEST_F(TtyDriver, APortNobodyDrainsFailsTheUploadInsteadOfHanging) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  chooseImage(everyByteImage(20000));  // far more than the pty's buffer holds
+  const auto began = std::chrono::steady_clock::now();
+  EXPECT_EQ(runOn(tty(pty.path), profileEarly), uploadLinkFailed);
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(20));
+  EXPECT_NE(log.find("took no data for 2 s"), std::string::npos) << log;
+  EXPECT_NE(log.find("Closed device " + pty.path), std::string::npos) << log;
 }
 
 TEST_F(TtyDriver, NeedsAUsablePath) {

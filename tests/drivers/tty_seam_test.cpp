@@ -37,7 +37,7 @@ class FakeTty final : public TtySystem {
   }
   int tcflush(int, int) override { return note("tcflush"); }
   int flock(int, int) override { return note("flock"); }
-  int setBlocking(int) override { return note("setBlocking"); }
+  int waitWritable(int, int) override { return note("waitWritable", 1); }
   bool setDmx(int, std::string&) override { return note("setDmx", 1); }
   bool setSpeed(int, unsigned, std::string&) override { return note("setSpeed", 1); }
   bool setFraming(int, unsigned, unsigned, unsigned, std::string&) override {

@@ -187,6 +187,17 @@ TEST_F(ArtnetListing, EachReplyOfALargeNodeIsListedAndLongTextsAreCut) {
   EXPECT_EQ(second.rfind("127.0.0.1 LLLL", 0), 0u) << second;
 }
 
+TEST_F(ArtnetListing, AFloodOfRepliesCountsOncePerBindIndex) {
+  std::vector<NodeIdentity> flood(300);
+  for (std::size_t i = 0; i < flood.size(); ++i) flood[i].shortName = "N" + std::to_string(i);
+  FakeNode noisy(flood);  // 300 different replies, all with bind index 1
+  ASSERT_TRUE(noisy.good());
+  settings.nodePort = noisy.port();
+  ASSERT_TRUE(list("127.0.0.1"));
+  EXPECT_EQ(iNumDevs, 1);
+  EXPECT_STREQ(cBufLD, "127.0.0.1 N0 [0:0:1]");
+}
+
 TEST_F(ArtnetListing, SilentHostListsNothingAndCannotBeOpened) {
   FakeNode mute(std::vector<NodeIdentity>{});
   ASSERT_TRUE(mute.good());
