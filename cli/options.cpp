@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/address_list.h"
+#include "drivers/rdm_wire.h"
 #include "drivers/registry.h"
 #include "files/shown_text.h"
 #include "profiles/profiles.h"
@@ -12,7 +13,13 @@
 namespace {
 
 // Which commands an option applies to.
-enum : unsigned { kUpload = 1, kList = 2, kDecode = 4, kAny = kUpload | kList | kDecode };
+enum : unsigned {
+  kUpload = 1,
+  kList = 2,
+  kDecode = 4,
+  kFixtures = 8,
+  kAny = kUpload | kList | kDecode | kFixtures
+};
 
 using Apply = bool (*)(Options&, const std::string& value, std::string& error);
 
@@ -103,12 +110,43 @@ bool applyExpect(Options& o, const std::string& v, std::string& e) {
   return notEmpty(v, e, "--expect");
 }
 
+bool applyReadBack(Options& o, const std::string&, std::string&) {
+  o.readBack = true;
+  return true;
+}
+
+bool applySettle(Options& o, const std::string& v, std::string& e) {
+  long seconds = 0;
+  if (!parseWholeNumber(v, 0, 600, seconds)) {
+    e = rangeRefusal("--settle", v, 0, 600);
+    return false;
+  }
+  o.settleSeconds = static_cast<int>(seconds);
+  return true;
+}
+
+bool applyForce(Options& o, const std::string&, std::string&) {
+  o.force = true;
+  return true;
+}
+
+bool applyRdmUid(Options& o, const std::string& v, std::string& e) {
+  rdm::Uid uid;
+  if (!rdm::parseUid(v, uid) || uid.manufacturer == 0xFFFF || uid.device == 0xFFFFFFFF) {
+    e = "--rdm-uid: \"" + files::shown(v) +
+        "\" is not a controller UID MMMM:DDDDDDDD (hexadecimal, not a broadcast UID)";
+    return false;
+  }
+  o.rdmUid = v;
+  return true;
+}
+
 const OptionRow kOptions[] = {
     {"--address", "N", kUpload | kDecode,
      "device address 1 to 512 (default 1); upload: a list, 1,5,9-12", applyAddress},
     {"--profile", "NAME", kUpload, "release profile: v1.2 (default), v1.1 or early", applyProfile},
     {"--fast", nullptr, kUpload, "pace data frames 11 ms apart instead of 50 ms", applyFast},
-    {"--adapter", "NAME", kUpload | kList,
+    {"--adapter", "NAME", kUpload | kList | kFixtures,
      "adapter driver (see below); again for each further line", applyAdapter},
     {"--lines", "FILE", kUpload | kList, "one adapter a line, from FILE (# comments)", applyLines},
     {"--json", nullptr, kUpload, "the report of several lines as one JSON object on stdout",
@@ -117,6 +155,14 @@ const OptionRow kOptions[] = {
      applySerial},
     {"--capture", "FILE.pcap", kUpload, "write every packet sent to a pcap capture (link type 147)",
      applyCapture},
+    {"--read-back", nullptr, kUpload,
+     "artnet: read the fixtures' versions over RDM before and after", applyReadBack},
+    {"--settle", "SECONDS", kUpload, "--read-back: wait for the restart before reading (10)",
+     applySettle},
+    {"--force", nullptr, kUpload, "send anyway: with --read-back, when no fixture answered before",
+     applyForce},
+    {"--rdm-uid", "UID", kUpload | kFixtures,
+     "our RDM controller UID, MMMM:DDDDDDDD (default 7FF0:00000001)", applyRdmUid},
     {"--quiet", nullptr, kAny, "no progress display and no closing text; errors still show",
      applyQuiet},
     {"--out", "IMAGE", kDecode, "write the image the device received to IMAGE", applyOut},
@@ -158,6 +204,7 @@ Command commandNamed(const std::string& word) {
   if (word == "upload") return Command::upload;
   if (word == "list") return Command::list;
   if (word == "decode") return Command::decode;
+  if (word == "fixtures") return Command::fixtures;
   return Command::none;
 }
 
@@ -169,6 +216,8 @@ unsigned commandBit(Command c) {
       return kList;
     case Command::decode:
       return kDecode;
+    case Command::fixtures:
+      return kFixtures;
     case Command::none:
       break;
   }
@@ -183,6 +232,8 @@ const char* commandName(Command c) {
       return "list";
     case Command::decode:
       return "decode";
+    case Command::fixtures:
+      return "fixtures";
     case Command::none:
       break;
   }
@@ -250,7 +301,8 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
   if (help) return {ParseStatus::help, ""};
   if (version) return {ParseStatus::version, ""};
 
-  if (words.empty()) return usage("no command given: upload, list or decode (try --help)");
+  if (words.empty())
+    return usage("no command given: upload, list, decode or fixtures (try --help)");
   o.command = commandNamed(words[0]);
   if (o.command == Command::none)
     return usage("unknown command " + files::quoted(words[0]) + " (try --help)");
@@ -260,7 +312,7 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
 
   if (o.command == Command::decode && o.addresses.size() > 1)
     return usage("decode checks one device: give --address one address");
-  const std::size_t wanted = o.command == Command::list ? 1 : 2;
+  const std::size_t wanted = o.command == Command::list || o.command == Command::fixtures ? 1 : 2;
   if (words.size() < wanted)
     return usage(std::string(commandName(o.command)) + " needs a " +
                  (o.command == Command::upload ? "FILE" : "FILE.pcap"));
@@ -280,6 +332,8 @@ std::string helpText() {
       "  uploader-cli upload FILE [options]       send FILE to the device at --address\n"
       "  uploader-cli list [options]              list the adapters, one serial number a line\n"
       "  uploader-cli decode FILE.pcap [options]  show what a device receives from a capture\n"
+      "  uploader-cli fixtures --adapter artnet:HOST[:PORT-ADDRESS]\n"
+      "                                           the fixtures on a node's port, read over RDM\n"
       "  uploader-cli --help | --version\n"
       "\n"
       "Options (the commands each applies to in brackets):\n";
@@ -288,7 +342,7 @@ std::string helpText() {
     if (opt.valueName != nullptr) left += std::string(" ") + opt.valueName;
     if (left.size() < 24) left.resize(24, ' ');
     std::string where;
-    for (Command c : {Command::upload, Command::list, Command::decode})
+    for (Command c : {Command::upload, Command::list, Command::decode, Command::fixtures})
       if ((opt.commands & commandBit(c)) != 0)
         where += std::string(where.empty() ? "" : ", ") + commandName(c);
     std::string row = left + " " + opt.help + " [" + where + "]";
@@ -310,7 +364,9 @@ std::string helpText() {
        "Exit status: 0 done (and verified on the simulated adapter), 1 adapter or line failure,\n"
        "2 file refused (image unreadable or too large, capture unreadable or unwritable),\n"
        "3 the virtual device did not receive the image intact, 4 decode: the capture does not\n"
-       "hold the whole image (frames missing or unusable; without --expect), 64 unknown or\n"
+       "hold the whole image (frames missing or unusable; without --expect), 5 --read-back: a\n"
+       "fixture kept its version or stopped answering over RDM, or none answered before the\n"
+       "upload (refused before sending, unless --force), 64 unknown or\n"
        "malformed arguments (a FILE path longer than 259 characters included), 74 output\n"
        "could not be written (standard output, --out), 130 interrupted (Ctrl-C, SIGTERM,\n"
        "SIGHUP): run the same command again.\n"

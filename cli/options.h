@@ -6,7 +6,7 @@
 
 #include "drivers/registry.h"
 
-enum class Command { none, upload, list, decode };
+enum class Command { none, upload, list, decode, fixtures };
 
 struct Options {
   Command command = Command::none;
@@ -25,6 +25,12 @@ struct Options {
   bool quiet = false;
 
   DriverSettings driverSettings;  // the options a driver declares, as given
+
+  // RDM through an Art-Net node (fixtures, upload --read-back).
+  bool readBack = false;   // read the fixtures' versions before and after the upload
+  int settleSeconds = 10;  // after the upload, before reading again
+  bool force = false;      // send anyway (an empty read-back target list)
+  std::string rdmUid;      // the controller's UID, MMMM:DDDDDDDD; empty: the default
 
   std::string out;     // decode: write the received image here
   std::string expect;  // decode: compare the received image with this file

@@ -12,6 +12,7 @@
 #include "cli/exit_codes.h"
 #include "cli/file_bytes.h"
 #include "cli/interrupt.h"
+#include "cli/read_back.h"
 #include "cli/terminal.h"
 #include "cli/terminal_operator.h"
 #include "device/verdict.h"
@@ -78,6 +79,12 @@ int runUpload(const Options& o) {
   if (chosen == nullptr) {
     printError(stderr, error.c_str());
     return exitUsage;
+  }
+
+  ReadBack readBack;
+  if (o.readBack) {
+    const int refused = readBackBefore(o, readBack);
+    if (refused != exitDone) return refused;
   }
 
   // The simulated adapter carries a virtual device on its line.
@@ -148,6 +155,7 @@ int runUpload(const Options& o) {
       code = exitNotIntact;
     }
   }
+  if (o.readBack && code == exitDone) code = readBackAfter(o, readBack);
   // The status says how the upload ended, even when the log had nowhere to
   // go (a reader that went away, as with | head -1).
   return code;
