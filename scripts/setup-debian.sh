@@ -14,6 +14,7 @@ packages=(
   libftdi1-dev libusb-1.0-0-dev
   qemu-system-x86 linux-image-amd64 busybox-static
   tshark
+  ola iproute2
 )
 [ "${1:-}" = quickstart ] && packages=("${quickstart_packages[@]}")
 missing=()
