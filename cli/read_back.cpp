@@ -136,23 +136,22 @@ int readBackAfter(const Options& o, ReadBack& rb, const ReadBackTuning& t) {
     const ReadBackTarget& b = rb.targets[i];
     const artnet::FixtureReading& a = after[i];
     const std::string before = b.answered ? versionText(b.before.softwareVersion, b.labelBefore)
-                                          : "? (" + files::shown(b.seenBefore) + ")";
+                                          : files::shown(b.seenBefore);
     const std::string now =
-        a.hasInfo
-            ? versionText(a.info.softwareVersion, a.softwareLabel)
-            : "no answer (" + files::shown(a.unanswered.empty() ? "" : a.unanswered.front()) + ")";
-    const char* verdict = changed[i]    ? "changed: verified over RDM"
-                          : !a.hasInfo  ? "NOT VERIFIED: stopped answering"
-                          : !b.answered ? "NOT VERIFIED: no version to compare with"
-                                        : "NOT VERIFIED: kept its version";
+        a.hasInfo ? versionText(a.info.softwareVersion, a.softwareLabel)
+                  : files::shown(a.unanswered.empty() ? "no answer" : a.unanswered.front());
+    const char* why = !a.hasInfo    ? "stopped answering"
+                      : !b.answered ? "no version before the upload to compare with"
+                                    : "kept its version";
     const std::uint16_t at = a.hasInfo ? a.info.startAddress : b.before.startAddress;
-    std::printf("read back: %s address %s version %s -> %s  %s\n", rdm::uidText(b.uid).c_str(),
-                a.hasInfo || b.answered ? addressText(at).c_str() : "?", before.c_str(),
-                now.c_str(), verdict);
+    std::printf(
+        "read back: %s address %s version %s -> %s  %s\n", rdm::uidText(b.uid).c_str(),
+        a.hasInfo || b.answered ? addressText(at).c_str() : "?", before.c_str(), now.c_str(),
+        changed[i] ? "changed: verified over RDM" : (std::string("NOT VERIFIED: ") + why).c_str());
     if (!changed[i]) {
       ++failed;
       std::fprintf(stderr, "error: fixture %s: %s (before %s, after %s)\n",
-                   rdm::uidText(b.uid).c_str(), verdict + 14, before.c_str(), now.c_str());
+                   rdm::uidText(b.uid).c_str(), why, before.c_str(), now.c_str());
     }
   }
   std::fflush(stdout);
