@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/interrupt.h"
 #include "cli/output_check.h"
 #include "cli/rdm_target.h"
 #include "cli/terminal_operator.h"
@@ -68,6 +69,10 @@ int fixtures(const Options& o) {
               cell("MODEL", 24).c_str(), cell("ADDRESS", 7).c_str(), cell("VERSION", 10).c_str(),
               "LABEL");
   for (const rdm::Uid& uid : uids) {
+    if (interruptRequested()) {
+      std::fputs("interrupted\n", stderr);
+      return exitInterrupted;
+    }
     const artnet::FixtureReading r = artnet::readFixture(conversation, uid, true);
     std::printf("%s%s%s%s%s%s\n", cell(rdm::uidText(uid), 13).c_str(),
                 cell(r.manufacturer, 21).c_str(), cell(r.model, 24).c_str(),

@@ -1,8 +1,10 @@
 #include "cli/read_back.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/exit_codes.h"
+#include "cli/interrupt.h"
 #include "cli/rdm_target.h"
 #include "cli/terminal_operator.h"
 #include "drivers/artnet_rdm_udp.h"
@@ -13,6 +15,22 @@
 namespace {
 
 Clock& clockOf(const ReadBackTuning& t) { return t.clock != nullptr ? *t.clock : realClock(); }
+
+// Waits `ms` in short steps; false as soon as a stop is asked for (Ctrl-C).
+bool pauseUnlessStopped(Clock& clock, unsigned ms) {
+  const std::int64_t end = clock.nowMicros() + std::int64_t{ms} * 1000;
+  while (!interruptRequested()) {
+    const std::int64_t now = clock.nowMicros();
+    if (now >= end) return true;
+    clock.pauseUntil(std::min(end, now + 100'000));
+  }
+  return false;
+}
+
+int stopped() {
+  std::fputs("interrupted while reading the fixtures back\n", stderr);
+  return exitInterrupted;
+}
 
 std::string versionText(std::uint32_t version, const std::string& label) {
   char text[16];
@@ -58,6 +76,7 @@ int readBackBefore(const Options& o, ReadBack& rb, const ReadBackTuning& t) {
   const bool tod = rdm.readTod(uids, why);
   if (!why.empty()) std::fprintf(stderr, "note: read back: %s\n", why.c_str());
   for (const rdm::Uid& uid : uids) {
+    if (interruptRequested()) return stopped();  // before anything was sent
     if (uid.manufacturer != kFixtureManufacturer) continue;
     const artnet::FixtureReading r = artnet::readFixture(rdm, uid, false);
     if (!every && (!r.hasInfo || r.info.startAddress != o.address)) continue;
@@ -105,7 +124,7 @@ int readBackAfter(const Options& o, ReadBack& rb, const ReadBackTuning& t) {
   if (!o.quiet)
     std::fprintf(stderr, "waiting %u s for the fixtures to restart, then reading them again\n",
                  settleMs / 1000);
-  clock.pause(settleMs);
+  if (!pauseUnlessStopped(clock, settleMs)) return stopped();
 
   std::string why;
   artnet::UdpRdmTransport transport;
@@ -121,6 +140,7 @@ int readBackAfter(const Options& o, ReadBack& rb, const ReadBackTuning& t) {
   for (;;) {
     bool all = true;
     for (std::size_t i = 0; i < n; ++i) {
+      if (interruptRequested()) return stopped();
       if (changed[i]) continue;
       after[i] = artnet::readFixture(rdm, rb.targets[i].uid, false);
       changed[i] = after[i].hasInfo && rb.targets[i].answered &&
@@ -128,7 +148,7 @@ int readBackAfter(const Options& o, ReadBack& rb, const ReadBackTuning& t) {
       all = all && changed[i];
     }
     if (all || clock.nowMicros() >= bound) break;
-    clock.pause(t.retryPauseMs);
+    if (!pauseUnlessStopped(clock, t.retryPauseMs)) return stopped();
   }
 
   int failed = 0;

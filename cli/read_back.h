@@ -47,5 +47,6 @@ struct ReadBackTuning {
 int readBackBefore(const Options& options, ReadBack& readBack, const ReadBackTuning& tuning = {});
 // After an upload that ran to its end: waits, reads again and prints, per
 // target, version before -> after. exitDone only when every target answered
-// with a changed version; else exitReadBack.
+// with a changed version; else exitReadBack. Both end early with
+// exitInterrupted when a stop is asked for (Ctrl-C).
 int readBackAfter(const Options& options, ReadBack& readBack, const ReadBackTuning& tuning = {});

@@ -25,7 +25,9 @@ bool UdpRdmTransport::send(const std::vector<std::uint8_t>& packet, std::string&
   if (netio::sendTo(socket_, packet.data(), packet.size(), node_, nodePort_) ==
       static_cast<long>(packet.size()))
     return true;
+  const bool denied = netio::lastFailure() == netio::Failure::denied;
   why = "sending to the Art-Net node " + host_ + " failed: " + netio::lastErrorText();
+  if (denied) why += " (RDM goes to one node: name the node's own address, not a broadcast one)";
   return false;
 }
 
