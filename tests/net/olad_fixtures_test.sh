@@ -7,7 +7,8 @@
 # host. Every fixture olad's own client (ola_rdm_get) reports must be listed
 # with the same labels, software version and DMX512 start address; and an
 # upload with --read-back must be refused before sending, since none of
-# olad's responders is one of our fixtures.
+# olad's responders is one of our fixtures, and with --force it must be
+# sent and still not count as confirmed.
 # Exit 77 (skipped) where namespaces or olad cannot be had.
 #   olad_fixtures_test.sh UPLOADER-CLI IMAGE
 set -uo pipefail
@@ -110,4 +111,13 @@ status=$?
 echo "$out"
 [ $status -eq 5 ] || fail "upload --read-back without our fixtures ended with $status, not 5"
 echo "$out" | grep -q "nothing was sent" || fail "the refusal does not say that nothing was sent"
+
+# --force sends anyway; with nothing read before, nothing confirms the upload.
+out=$(ip netns exec "$ns_cli" timeout 120 "$cli" upload "$image" --fast --address 1 --quiet \
+  --adapter artnet:192.0.2.1:0:0:1 --read-back --force --settle 0 2>&1 >/dev/null)
+status=$?
+echo "$out"
+[ $status -eq 5 ] || fail "upload --read-back --force without our fixtures ended with $status, not 5"
+echo "$out" | grep -q "sending anyway (--force)" || fail "--force does not say that it sends anyway"
+echo "$out" | grep -q "not confirmed by any fixture" || fail "the forced upload is not said to be unconfirmed"
 echo "PASS"
