@@ -74,7 +74,7 @@ int readBackBefore(const Options& o, ReadBack& rb, const ReadBackTuning& t) {
   const bool every = profile != nullptr && profile->resetAddressMode == ResetAddressMode::broadcast;
   std::vector<rdm::Uid> uids;
   const bool tod = rdm.readTod(uids, why);
-  if (!why.empty()) std::fprintf(stderr, "note: read back: %s\n", why.c_str());
+  if (tod && !why.empty()) std::fprintf(stderr, "note: read back: %s\n", why.c_str());
   for (const rdm::Uid& uid : uids) {
     if (interruptRequested()) return stopped();  // before anything was sent
     if (uid.manufacturer != kFixtureManufacturer) continue;
