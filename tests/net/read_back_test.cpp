@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+
 #include "cli/exit_codes.h"
+#include "cli/interrupt.h"
 #include "tests/net/fake_rdm_node.h"
 
 namespace {
@@ -96,6 +100,22 @@ TEST_F(ReadBackFlow, NoFixtureBeforeIsRefusedUnlessForced) {
   EXPECT_EQ(readBackBefore(o, forced, tuning), exitDone);
   // Sent anyway, but nothing confirms it.
   EXPECT_EQ(readBackAfter(o, forced, tuning), exitReadBack);
+}
+
+TEST_F(ReadBackFlow, CtrlCEndsTheWaitForTheRestart) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const Options o = upload("v1.2");
+  ReadBack rb;
+  ASSERT_EQ(readBackBefore(o, rb, tuning), exitDone);
+  tuning.settleMsOverride = 60000;
+  const auto begun = std::chrono::steady_clock::now();
+  EXPECT_EXIT(
+      {
+        requestInterrupt();
+        std::exit(readBackAfter(o, rb, tuning));
+      },
+      ::testing::ExitedWithCode(exitInterrupted), "interrupted while reading the fixtures back");
+  EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(5));
 }
 
 TEST_F(ReadBackFlow, AdaptersWithoutRdmAreRefusedAsUsage) {
