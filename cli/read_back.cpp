@@ -57,6 +57,10 @@ int readBackBefore(const Options& o, ReadBack& rb, const ReadBackTuning& t) {
         stderr);
     return exitUsage;
   }
+  if (o.json) {
+    std::fputs("error: --read-back reports as text only, not with --json\n", stderr);
+    return exitUsage;
+  }
   std::string why;
   if (!rdmTarget(o, rb.host, rb.portAddress, why)) {
     printError(stderr, ("--read-back: " + why).c_str());

@@ -82,7 +82,7 @@ bool RdmConversation::readTod(std::vector<rdm::Uid>& uids, std::string& why) {
     uids.insert(uids.end(), entry.second.begin(), entry.second.end());
   if (!heard) {
     why = nak ? "the node answered ArtTodRequest with TodNak (its table of devices is not ready)"
-              : "no ArtTodData for port address came within " + std::to_string(timeouts_.todMs) +
+              : "no table of devices (ArtTodData) came within " + std::to_string(timeouts_.todMs) +
                     " ms";
     return false;
   }
