@@ -7,6 +7,8 @@ enum ExitCode : int {
   exitFileRefused = 2,    // image unreadable or too large; capture unreadable or unwritable
   exitNotIntact = 3,      // the virtual device did not receive the image intact
   exitIncomplete = 4,     // decode: the capture does not hold the whole image
+  exitReadBack = 5,       // --read-back: a fixture kept its version or stopped answering over
+                          // RDM, or none answered before the upload
   exitUsage = 64,         // unknown or malformed arguments
   exitOutputFailed = 74,  // output could not be written (standard output, --out)
   exitInterrupted = 130,  // stopped by Ctrl-C, SIGTERM or SIGHUP (128 + SIGINT, as shells report)

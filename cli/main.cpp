@@ -37,6 +37,8 @@ int main(int argc, char** argv) {
       return runList(options);
     case Command::decode:
       return runDecode(options);
+    case Command::fixtures:
+      return runFixtures(options);
     case Command::none:
       break;
   }

@@ -6,6 +6,7 @@
 
 #include "cli/address_list.h"
 #include "cli/nearest_word.h"
+#include "drivers/rdm_wire.h"
 #include "drivers/registry.h"
 #include "files/shown_text.h"
 #include "profiles/profiles.h"
@@ -13,7 +14,13 @@
 namespace {
 
 // Which commands an option applies to.
-enum : unsigned { kUpload = 1, kList = 2, kDecode = 4, kAny = kUpload | kList | kDecode };
+enum : unsigned {
+  kUpload = 1,
+  kList = 2,
+  kDecode = 4,
+  kFixtures = 8,
+  kAny = kUpload | kList | kDecode | kFixtures
+};
 
 using Apply = bool (*)(Options&, const std::string& value, std::string& error);
 
@@ -120,13 +127,39 @@ bool applyExpect(Options& o, const std::string& v, std::string& e) {
   return notEmpty(v, e, "--expect");
 }
 
+bool applyReadBack(Options& o, const std::string&, std::string&) {
+  o.readBack = true;
+  return true;
+}
+
+bool applySettle(Options& o, const std::string& v, std::string& e) {
+  long seconds = 0;
+  if (!parseWholeNumber(v, 0, 600, seconds)) {
+    e = rangeRefusal("--settle", v, 0, 600);
+    return false;
+  }
+  o.settleSeconds = static_cast<int>(seconds);
+  return true;
+}
+
+bool applyRdmUid(Options& o, const std::string& v, std::string& e) {
+  rdm::Uid uid;
+  if (!rdm::parseUid(v, uid) || uid.manufacturer == 0xFFFF || uid.device == 0xFFFFFFFF) {
+    e = "--rdm-uid: \"" + files::shown(v) +
+        "\" is not a controller UID MMMM:DDDDDDDD (hexadecimal, not a broadcast UID)";
+    return false;
+  }
+  o.rdmUid = v;
+  return true;
+}
+
 const OptionRow kOptions[] = {
     {"--address", "-a", "N", kUpload | kDecode,
      "address 1 to 512 (default 1; see v1.2); a list: 1,5,9-12", applyAddress},
     {"--profile", "-p", "NAME", kUpload, "release profile: v1.2 (default), v1.1 or early",
      applyProfile},
     {"--fast", "-f", nullptr, kUpload, "pace data frames 11 ms apart instead of 50 ms", applyFast},
-    {"--adapter", nullptr, "NAME", kUpload | kList,
+    {"--adapter", nullptr, "NAME", kUpload | kList | kFixtures,
      "adapter driver (see below); again for each further line", applyAdapter},
     {"--lines", nullptr, "FILE", kUpload | kList, "one adapter a line, from FILE (# comments)",
      applyLines},
@@ -138,8 +171,14 @@ const OptionRow kOptions[] = {
      "write every packet sent to a pcap capture (link type 147)", applyCapture},
     {"--log", nullptr, "FILE", kUpload, "append the log, time-stamped, and the result to FILE",
      applyLog},
-    {"--force", nullptr, nullptr, kUpload, "send FILE even if it looks like no raw image",
+    {"--read-back", nullptr, nullptr, kUpload,
+     "artnet: read the fixtures' versions over RDM before and after", applyReadBack},
+    {"--settle", nullptr, "SECONDS", kUpload,
+     "--read-back: wait for the restart before reading (10)", applySettle},
+    {"--force", nullptr, nullptr, kUpload, "send anyway: no raw image, or no fixture answered",
      applyForce},
+    {"--rdm-uid", nullptr, "UID", kUpload | kFixtures,
+     "our RDM controller UID, MMMM:DDDDDDDD (default 7FF0:00000001)", applyRdmUid},
     {"--quiet", "-q", nullptr, kAny, "no image line, progress or closing text; errors still show",
      applyQuiet},
     {"--verbose", "-v", nullptr, kUpload, "more log: a line at each frame's first send",
@@ -193,6 +232,7 @@ Command commandNamed(const std::string& word) {
   if (word == "upload") return Command::upload;
   if (word == "list") return Command::list;
   if (word == "decode") return Command::decode;
+  if (word == "fixtures") return Command::fixtures;
   return Command::none;
 }
 
@@ -204,6 +244,8 @@ unsigned commandBit(Command c) {
       return kList;
     case Command::decode:
       return kDecode;
+    case Command::fixtures:
+      return kFixtures;
     case Command::none:
       break;
   }
@@ -218,6 +260,8 @@ const char* commandName(Command c) {
       return "list";
     case Command::decode:
       return "decode";
+    case Command::fixtures:
+      return "fixtures";
     case Command::none:
       break;
   }
@@ -250,6 +294,8 @@ const char* const kUsageLines[] = {
     "  uploader-cli upload FILE [options]       send the raw image FILE over the line\n",
     "  uploader-cli list [options]              list the adapters, serial number first\n",
     "  uploader-cli decode FILE.pcap [options]  what a device receives from a capture\n",
+    "  uploader-cli fixtures --adapter artnet:HOST[:PORT-ADDRESS]\n"
+    "                                           the fixtures on a node's port, read over RDM\n",
 };
 
 }  // namespace
@@ -314,7 +360,8 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
   }
   if (version) return {ParseStatus::version, ""};
 
-  if (words.empty()) return usage("no command given: upload, list or decode (try --help)");
+  if (words.empty())
+    return usage("no command given: upload, list, decode or fixtures (try --help)");
   o.command = commandNamed(words[0]);
   if (o.command == Command::none) return usage(unknownCommand(words[0]));
   for (const OptionRow* opt : given)
@@ -323,7 +370,7 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
 
   if (o.command == Command::decode && o.addresses.size() > 1)
     return usage("decode checks one device: give --address one address");
-  const std::size_t wanted = o.command == Command::list ? 1 : 2;
+  const std::size_t wanted = o.command == Command::list || o.command == Command::fixtures ? 1 : 2;
   if (words.size() < wanted)
     return usage(std::string(commandName(o.command)) + " needs a " +
                  (o.command == Command::upload ? "FILE" : "FILE.pcap"));
@@ -340,7 +387,7 @@ std::string helpText(Command command) {
   std::string t =
       "uploader-cli: uploads firmware into DMX512 fixtures through a USB-to-DMX "
       "adapter\nor a network node.\n\nUsage:\n";
-  const Command commands[] = {Command::upload, Command::list, Command::decode};
+  const Command commands[] = {Command::upload, Command::list, Command::decode, Command::fixtures};
   for (std::size_t i = 0; i < std::size(commands); ++i)
     if (all || commands[i] == command) t += kUsageLines[i];
   if (all) t += "  uploader-cli COMMAND --help | --version\n";
@@ -348,7 +395,7 @@ std::string helpText(Command command) {
   for (const OptionRow& opt : optionRows()) {
     if (!all && (opt.commands & commandBit(command)) == 0) continue;
     std::string where;
-    for (Command c : {Command::upload, Command::list, Command::decode})
+    for (Command c : {Command::upload, Command::list, Command::decode, Command::fixtures})
       if (all && (opt.commands & commandBit(c)) != 0)
         where += std::string(where.empty() ? "" : ", ") + commandName(c);
     t += helpRow(opt, where);
@@ -381,10 +428,12 @@ std::string helpText(Command command) {
        "2 file refused (image unreadable, too large or no raw image, capture or log file\n"
        "unreadable or unwritable), 3 the virtual device did not receive the image intact,\n"
        "4 decode: the capture does not hold the whole image (frames missing or unusable,\n"
-       "when not compared with a file), 64 unknown or malformed arguments (a FILE path\n"
-       "longer than 259 characters included), 74 output could not be written (standard\n"
-       "output, --out, a capture cut short after a good upload), 130 interrupted (Ctrl-C,\n"
-       "SIGTERM, SIGHUP): run the same command again.\n"
+       "when not compared with a file), 5 --read-back: a fixture kept its version or stopped\n"
+       "answering over RDM, or none answered before the upload (then nothing is sent,\n"
+       "unless --force), 64 unknown or malformed arguments (a FILE path longer than 259\n"
+       "characters included; fixtures or --read-back through an adapter without RDM),\n"
+       "74 output could not be written (standard output, --out, a capture cut short after a\n"
+       "good upload), 130 interrupted (Ctrl-C, SIGTERM, SIGHUP): run the same command again.\n"
        "\n"
        "Option values that start with \"-\" are taken only as --option=VALUE. Only regular\n"
        "files are read: a directory, a device or a FIFO is refused before it is opened.\n";

@@ -6,7 +6,7 @@
 
 #include "drivers/registry.h"
 
-enum class Command { none, upload, list, decode };
+enum class Command { none, upload, list, decode, fixtures };
 
 struct Options {
   Command command = Command::none;
@@ -24,10 +24,15 @@ struct Options {
   std::string capture;                    // empty: no capture
   bool quiet = false;
   bool verbose = false;  // more log: each frame's first send
-  bool force = false;    // upload: send an image that looks like no raw image
+  bool force = false;    // upload: send anyway (no raw image; no read-back target answered)
   std::string logFile;   // upload: append a record of the upload here ("": none)
 
   DriverSettings driverSettings;  // the options a driver declares, as given
+
+  // RDM through an Art-Net node (fixtures, upload --read-back).
+  bool readBack = false;   // read the fixtures' versions before and after the upload
+  int settleSeconds = 10;  // after the upload, before reading again
+  std::string rdmUid;      // the controller's UID, MMMM:DDDDDDDD; empty: the default
 
   std::string out;     // decode: write the received image here
   std::string expect;  // decode: compare the received image with this file

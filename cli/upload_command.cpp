@@ -16,6 +16,7 @@
 #include "cli/interrupt.h"
 #include "cli/labelled_log.h"
 #include "cli/line_targets.h"
+#include "cli/read_back.h"
 #include "cli/record_log.h"
 #include "cli/terminal.h"
 #include "cli/terminal_operator.h"
@@ -113,6 +114,12 @@ int runUpload(const Options& o) {
   ImageFacts image;
   if (const int refused = checkImage(o.file, o.quiet, o.force, image); refused != exitDone)
     return recordResult(record, o, image, refused);
+  // --read-back: the fixtures' versions over RDM before anything is sent.
+  ReadBack readBack;
+  if (o.readBack) {
+    const int refused = readBackBefore(o, readBack);
+    if (refused != exitDone) return recordResult(record, o, image, refused);
+  }
   if (several) return runFleet(o, fleet, record, image);
 
   // One line, one address: the upload as it always was.
@@ -187,6 +194,7 @@ int runUpload(const Options& o) {
       code = exitNotIntact;
     }
   }
+  if (o.readBack && code == exitDone) code = readBackAfter(o, readBack);
   // The status says how the upload ended, even when the log had nowhere to
   // go (a reader that went away, as with | head -1).
   return recordResult(record, o, image, code);

@@ -172,17 +172,24 @@ class ArtnetAdapter final : public NodeAdapter {
 
 }  // namespace
 
+bool parseTarget(const std::string& argument, std::string& host, std::uint16_t& portAddress,
+                 std::string& error) {
+  const std::size_t colon = argument.find(':');
+  host = argument.substr(0, colon);
+  portAddress = 0;
+  if (host.empty()) {
+    error = "artnet needs the node's address: artnet:HOST[:PORT-ADDRESS]";
+    return false;
+  }
+  return colon == std::string::npos ||
+         parsePortAddress(argument.substr(colon + 1), portAddress, error);
+}
+
 std::unique_ptr<Adapter> makeWith(const std::string& argument, const Settings& settings,
                                   std::string& error) {
-  const std::size_t colon = argument.find(':');
-  std::string named = argument.substr(0, colon);
+  std::string named;
   std::uint16_t namedPort = 0;
-  if (named.empty()) {
-    error = "artnet needs the node's address: artnet:HOST[:PORT-ADDRESS]";
-    return nullptr;
-  }
-  if (colon != std::string::npos && !parsePortAddress(argument.substr(colon + 1), namedPort, error))
-    return nullptr;
+  if (!parseTarget(argument, named, namedPort, error)) return nullptr;
   return std::make_unique<ArtnetAdapter>(named, namedPort, settings);
 }
 

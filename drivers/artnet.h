@@ -22,6 +22,12 @@ struct Settings {
   unsigned settleMs = 200;         // after a named node answered, how long to wait for more
 };
 
+// Reads the text after "artnet:": the node's host and the port address (0
+// when left out); false with `error` when it names no host or an impossible
+// port address.
+bool parseTarget(const std::string& argument, std::string& host, std::uint16_t& portAddress,
+                 std::string& error);
+
 // The adapter for the text after "artnet:", with the ports and waits of
 // `settings` (tests move them off the well-known port); null with `error`
 // filled in when the text names no host or an impossible port address.

@@ -15,6 +15,7 @@ packages=(
   qemu-system-x86 linux-image-amd64 busybox-static
   tshark
   nsis zip lintian dpkg-dev file help2man debootstrap debian-archive-keyring
+  ola iproute2
 )
 [ "${1:-}" = quickstart ] && packages=("${quickstart_packages[@]}")
 missing=()

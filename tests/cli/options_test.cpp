@@ -104,6 +104,12 @@ TEST(Options, RefusalsNameTheArgument) {
       {{"list", "--fast"}, "--fast does not apply to list"},
       {{"decode", "c.pcap", "--capture", "x"}, "--capture does not apply to decode"},
       {{"decode", "c.pcap", "--sim-none"}, "--sim-none does not apply to decode"},
+      {{"fixtures", "f"}, "unexpected argument \"f\""},
+      {{"fixtures", "--read-back"}, "--read-back does not apply to fixtures"},
+      {{"list", "--rdm-uid", "7FF0:00000002"}, "--rdm-uid does not apply to list"},
+      {{"upload", "f", "--settle", "601"}, "--settle takes 0 to 600, not 601"},
+      {{"upload", "f", "--rdm-uid", "7FF0:0000001"}, "not a controller UID MMMM:DDDDDDDD"},
+      {{"upload", "f", "--rdm-uid", "FFFF:FFFFFFFF"}, "not a broadcast UID"},
   };
   for (const Case& k : cases) {
     Options o;
@@ -156,6 +162,21 @@ TEST(Options, ACommandsHelpShowsThatCommandsOptionsOnly) {
   for (const char* word : {"--expect", "uploader-cli list", "[upload"})
     EXPECT_EQ(upload.find(word), std::string::npos) << word;
   EXPECT_EQ(helpText(Command::decode).find("--fast"), std::string::npos);
+}
+
+TEST(Options, ReadBackTakesItsOwnOptions) {
+  Options o;
+  ASSERT_EQ(
+      parse({"upload", "f", "--read-back", "--settle=0", "--force", "--rdm-uid", "7ff0:0000abcd"},
+            o)
+          .status,
+      ParseStatus::run);
+  EXPECT_TRUE(o.readBack && o.force);
+  EXPECT_EQ(o.settleSeconds, 0);
+  EXPECT_EQ(o.rdmUid, "7ff0:0000abcd");
+  Options f;
+  ASSERT_EQ(parse({"fixtures", "--adapter", "artnet:10.0.0.5"}, f).status, ParseStatus::run);
+  EXPECT_EQ(f.command, Command::fixtures);
 }
 
 TEST(Options, HelpTextListsEveryAdapterAndEveryOptionInShortLines) {

@@ -1,0 +1,90 @@
+// uploader-cli fixtures: the fixtures on one port of an Art-Net node, read
+// over RDM: the node's table of devices, then what each fixture says about
+// itself, as a table.
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/interrupt.h"
+#include "cli/output_check.h"
+#include "cli/rdm_target.h"
+#include "cli/terminal_operator.h"
+#include "drivers/artnet_rdm.h"
+#include "drivers/artnet_rdm_udp.h"
+#include "drivers/artnet_wire.h"
+#include "files/shown_text.h"
+
+namespace {
+
+std::string cell(const std::string& text, std::size_t width) {
+  std::string c = files::shown(text.empty() ? "?" : text);
+  if (c.size() < width) c.resize(width, ' ');
+  return c + " ";
+}
+
+std::string versionText(const artnet::FixtureReading& r) {
+  if (!r.hasInfo) return "?";
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(r.info.softwareVersion));
+  return text;
+}
+
+std::string addressText(const artnet::FixtureReading& r) {
+  if (!r.hasInfo) return "?";
+  return r.info.startAddress == 0xFFFF ? "none" : std::to_string(r.info.startAddress);
+}
+
+int fixtures(const Options& o) {
+  if (o.adapterNames.size() > 1 || !o.linesFile.empty()) {
+    std::fputs("error: fixtures reads one node's port: give one --adapter artnet:HOST\n", stderr);
+    return exitUsage;
+  }
+  std::string host, why;
+  std::uint16_t portAddress = 0;
+  if (!rdmTarget(o, host, portAddress, why)) {
+    printError(stderr, why.c_str());
+    return exitUsage;
+  }
+  artnet::UdpRdmTransport transport;
+  if (!transport.open(host, 6454, 6454, why)) {
+    printError(stderr, why.c_str());
+    return exitLineFailed;
+  }
+  artnet::RdmConversation conversation(transport, realClock(), portAddress, controllerUid(o));
+  std::vector<rdm::Uid> uids;
+  if (!conversation.readTod(uids, why)) {
+    printError(
+        stderr,
+        (host + " port address " + artnet::portAddressText(portAddress) + ": " + why).c_str());
+    return exitLineFailed;
+  }
+  if (!why.empty()) std::fprintf(stderr, "note: %s\n", why.c_str());
+  if (uids.empty()) {
+    if (!o.quiet)
+      std::fprintf(stderr, "no fixture in the table of devices of %s port address %s\n",
+                   host.c_str(), artnet::portAddressText(portAddress).c_str());
+    return exitDone;
+  }
+  std::printf("%s%s%s%s%s%s\n", cell("UID", 13).c_str(), cell("MANUFACTURER", 21).c_str(),
+              cell("MODEL", 24).c_str(), cell("ADDRESS", 7).c_str(), cell("VERSION", 10).c_str(),
+              "LABEL");
+  for (const rdm::Uid& uid : uids) {
+    if (interruptRequested()) {
+      std::fputs("interrupted\n", stderr);
+      return exitInterrupted;
+    }
+    const artnet::FixtureReading r = artnet::readFixture(conversation, uid, true);
+    std::printf("%s%s%s%s%s%s\n", cell(rdm::uidText(uid), 13).c_str(),
+                cell(r.manufacturer, 21).c_str(), cell(r.model, 24).c_str(),
+                cell(addressText(r), 7).c_str(), cell(versionText(r), 10).c_str(),
+                files::shown(r.softwareLabel.empty() ? "?" : r.softwareLabel).c_str());
+    for (const std::string& u : r.unanswered)
+      std::printf("  not answered: %s\n", files::shown(u).c_str());
+    std::fflush(stdout);
+  }
+  return exitDone;
+}
+
+}  // namespace
+
+int runFixtures(const Options& o) { return checkedOutput(fixtures(o)); }

@@ -1,0 +1,131 @@
+// The RDM conversation through an Art-Net node, against a node of the
+// test's own on 127.0.0.1: the table of devices in blocks, a NACK, an
+// ACK_TIMER, an answer to an older request, and a node that says nothing.
+#include "drivers/artnet_rdm.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <set>
+
+#include "drivers/artnet_rdm_udp.h"
+#include "tests/net/fake_rdm_node.h"
+
+namespace {
+
+using testnet::FakeRdmNode;
+using testnet::FakeResponder;
+using Steady = std::chrono::steady_clock;
+
+constexpr std::uint16_t kPort = 0x0123;  // Net 1, Sub-Net 2, Universe 3
+
+long msSince(Steady::time_point start) {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start).count());
+}
+
+class ArtnetRdm : public ::testing::Test {
+ protected:
+  void start(std::vector<FakeResponder> responders) {
+    node = std::make_unique<FakeRdmNode>(kPort, std::move(responders));
+    ASSERT_TRUE(node->good());
+    std::string why;
+    ASSERT_TRUE(transport.open("127.0.0.1", node->port(), 0, why)) << why;
+    rdm = std::make_unique<artnet::RdmConversation>(transport, realClock(), kPort,
+                                                    artnet::kDefaultController, timeouts);
+  }
+  artnet::RdmTimeouts timeouts{600, 200, 3, 3, 2000};
+  std::unique_ptr<FakeRdmNode> node;
+  artnet::UdpRdmTransport transport;
+  std::unique_ptr<artnet::RdmConversation> rdm;
+};
+
+TEST_F(ArtnetRdm, TableOfDevicesInTwoBlocks) {
+  std::vector<FakeResponder> many(250);
+  for (std::size_t i = 0; i < many.size(); ++i) many[i].device = 0x1000 + i;
+  start(many);
+  std::vector<rdm::Uid> uids;
+  std::string why;
+  ASSERT_TRUE(rdm->readTod(uids, why)) << why;
+  EXPECT_EQ(why, "");
+  const std::set<rdm::Uid> distinct(uids.begin(), uids.end());
+  ASSERT_EQ(uids.size(), 250u);
+  EXPECT_EQ(distinct.size(), 250u);
+  EXPECT_TRUE(distinct.count({0x29A9, 0x1000}) && distinct.count({0x29A9, 0x1000 + 249}));
+}
+
+TEST_F(ArtnetRdm, NackIsShownInWordsAndTheOtherAnswersKept) {
+  FakeResponder r;
+  r.nack = {0x00C0};
+  r.version = 0x01020304;
+  r.address = 42;
+  start({r});
+  const artnet::FixtureReading got = artnet::readFixture(*rdm, {0x29A9, 1}, true);
+  ASSERT_TRUE(got.hasInfo);
+  EXPECT_EQ(got.info.softwareVersion, 0x01020304u);
+  EXPECT_EQ(got.info.startAddress, 42);
+  EXPECT_EQ(got.model, "Test Fixture");
+  EXPECT_EQ(got.manufacturer, "Tavik");
+  EXPECT_EQ(got.softwareLabel, "");
+  ASSERT_EQ(got.unanswered.size(), 1u);
+  EXPECT_EQ(got.unanswered[0], "SOFTWARE_VERSION_LABEL: NACK, unknown PID");
+}
+
+TEST_F(ArtnetRdm, AckTimerIsWaitedForThenTheQueueAsked) {
+  FakeResponder r;
+  r.ackTimers = 1;
+  r.version = 0x00000007;
+  start({r});
+  const artnet::GetReply reply = rdm->get({0x29A9, 1}, rdm::kPidDeviceInfo);
+  ASSERT_EQ(reply.outcome, artnet::GetOutcome::ack) << reply.seen;
+  rdm::DeviceInfo info;
+  ASSERT_TRUE(rdm::parseDeviceInfo(reply.data, info));
+  EXPECT_EQ(info.softwareVersion, 7u);
+  const auto seen = node->seen();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].pid, rdm::kPidDeviceInfo);
+  EXPECT_EQ(seen[1].pid, rdm::kPidQueuedMessage);
+  EXPECT_NE(seen[0].transaction, seen[1].transaction);
+  // ACK_TIMER said 100 ms.
+  EXPECT_GE(seen[1].at - seen[0].at, std::chrono::milliseconds(100));
+}
+
+TEST_F(ArtnetRdm, AckTimerWithoutEndIsGivenUpWithinItsBound) {
+  FakeResponder r;
+  r.ackTimers = 1000;
+  start({r});
+  const auto begun = Steady::now();
+  const artnet::GetReply reply = rdm->get({0x29A9, 1}, rdm::kPidDeviceInfo);
+  EXPECT_EQ(reply.outcome, artnet::GetOutcome::failed);
+  EXPECT_NE(reply.seen.find("ACK_TIMER"), std::string::npos) << reply.seen;
+  EXPECT_LT(msSince(begun), 3000);
+}
+
+TEST_F(ArtnetRdm, AnAnswerToAnotherTransactionIsNotTaken) {
+  FakeResponder r;
+  r.staleBy = 1;
+  start({r});
+  const artnet::GetReply reply = rdm->get({0x29A9, 1}, rdm::kPidDeviceInfo);
+  EXPECT_EQ(reply.outcome, artnet::GetOutcome::silent);
+  EXPECT_EQ(node->seen().size(), 3u);  // asked again each time
+}
+
+TEST_F(ArtnetRdm, SilentNodeEndsEveryWaitWithinItsBound) {
+  start({FakeResponder{}});
+  node->silent = true;
+  std::vector<rdm::Uid> uids;
+  std::string why;
+  auto begun = Steady::now();
+  EXPECT_FALSE(rdm->readTod(uids, why));
+  EXPECT_NE(why.find("no table of devices"), std::string::npos) << why;
+  EXPECT_LT(msSince(begun), 600 + 400);
+
+  begun = Steady::now();
+  const artnet::GetReply reply = rdm->get({0x29A9, 1}, rdm::kPidDeviceInfo);
+  EXPECT_EQ(reply.outcome, artnet::GetOutcome::silent);
+  EXPECT_EQ(reply.seen, "no answer to 3 requests");
+  EXPECT_GE(msSince(begun), 3 * 200 - 20);
+  EXPECT_LT(msSince(begun), 3 * 200 + 400);
+}
+
+}  // namespace

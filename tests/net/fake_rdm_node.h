@@ -1,0 +1,74 @@
+// An Art-Net node of the tests' own with RDM responders behind one of its
+// ports, on 127.0.0.1. It answers ArtTodRequest with its table of devices
+// in ArtTodData blocks and GETs in ArtRdm as each responder is told to:
+// with data, with a NACK, with ACK_TIMER (the answer then waits in its
+// queue for QUEUED_MESSAGE), or not at all. Written from the published
+// layouts (Art-Net 4, ANSI E1.20), apart from the drivers' code.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/net/loopback_socket.h"
+
+namespace testnet {
+
+struct FakeResponder {
+  std::uint16_t manufacturer = 0x29A9;
+  std::uint32_t device = 1;
+  std::uint32_t version = 0x01000000;
+  std::string label = "1.0";
+  std::string model = "Test Fixture";
+  std::string maker = "Tavik";
+  std::uint16_t address = 1;
+  std::vector<std::uint16_t> nack;  // PIDs answered with NACK_REASON 0x0000 (unknown PID)
+  // ACK_TIMER answers (100 ms each) to DEVICE_INFO, then to QUEUED_MESSAGE, before the data
+  int ackTimers = 0;
+  bool silent = false;
+  std::uint8_t staleBy = 0;  // answers carry the transaction number this much too low
+};
+
+// One RDM request the node received.
+struct SeenRequest {
+  std::uint16_t pid;
+  std::uint8_t transaction;
+  std::chrono::steady_clock::time_point at;
+};
+
+class FakeRdmNode {
+ public:
+  FakeRdmNode(std::uint16_t portAddress, std::vector<FakeResponder> responders);
+  ~FakeRdmNode();
+
+  bool good() const { return socket_.good(); }
+  std::uint16_t port() const { return socket_.port(); }
+  // Changes the responders (between the reads before and after an upload).
+  void change(const std::function<void(std::vector<FakeResponder>&)>& edit);
+  std::vector<SeenRequest> seen() const;
+
+  std::atomic<bool> silent{false};         // the node answers nothing
+  std::atomic<std::size_t> todBlock{200};  // UIDs per ArtTodData
+
+ private:
+  void run();
+  void answerTod(std::uint16_t toPort);
+  void answerRdm(const std::vector<std::uint8_t>& packet, std::uint16_t toPort);
+
+  LoopbackSocket socket_;
+  const std::uint16_t portAddress_;
+  mutable std::mutex mutex_;
+  std::vector<FakeResponder> responders_;
+  std::vector<SeenRequest> seen_;
+  std::uint16_t queuedPid_ = 0;  // what ACK_TIMER put in the queue
+  std::chrono::steady_clock::time_point queuedReady_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace testnet
