@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/progress.h"
 #include "cli/terminal.h"
 #include "files/shown_text.h"
 
@@ -9,17 +10,6 @@ namespace {
 
 constexpr int kBarWidth = 12;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(250);
-
-std::string clockText(double seconds) {
-  if (seconds < 0) return "--:--";
-  const long s = static_cast<long>(seconds + 0.5);
-  char buf[24];
-  if (s >= 3600)
-    std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
-  else
-    std::snprintf(buf, sizeof buf, "%02ld:%02ld", s / 60, s % 60);
-  return buf;
-}
 
 int percentOf(const FleetRowFigures& f) {
   if (f.total <= 0) return f.state == "done" ? 100 : 0;

@@ -20,6 +20,16 @@ int percent(const ProgressFigures& f) {
   return static_cast<int>(static_cast<std::int64_t>(f.bytes) * 100 / f.total);
 }
 
+std::string barOf(int pct, int width) {
+  const int filled = std::clamp(pct * width / 100, 0, width);
+  std::string bar = "[";
+  bar.append(static_cast<std::size_t>(filled), '#');
+  bar.append(static_cast<std::size_t>(width - filled), '.');
+  return bar + ']';
+}
+
+}  // namespace
+
 std::string clockText(double seconds) {
   if (seconds < 0) return "--:--";
   const long s = static_cast<long>(seconds + 0.5);
@@ -30,16 +40,6 @@ std::string clockText(double seconds) {
     std::snprintf(buf, sizeof buf, "%02ld:%02ld", s / 60, s % 60);
   return buf;
 }
-
-std::string barOf(int pct, int width) {
-  const int filled = std::clamp(pct * width / 100, 0, width);
-  std::string bar = "[";
-  bar.append(static_cast<std::size_t>(filled), '#');
-  bar.append(static_cast<std::size_t>(width - filled), '.');
-  return bar + ']';
-}
-
-}  // namespace
 
 std::string progressBar(const ProgressFigures& f, std::size_t columns) {
   const int pct = percent(f);

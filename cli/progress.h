@@ -15,6 +15,9 @@ struct ProgressFigures {
   double remaining = -1;   // seconds left, estimated (-1: not known yet)
 };
 
+// "01:05", "1:02:03" for a number of seconds; "--:--" when not known (below 0).
+std::string clockText(double seconds);
+
 // "[#####.........]  33%  1024/3000 B  16/47 frames  00:03 elapsed  00:06 left",
 // made to fit a terminal `columns` wide without reaching its last column
 // (0: no limit): the bar narrows to 10, and the frames, the elapsed time,
