@@ -14,7 +14,9 @@
 namespace netio {
 namespace {
 
-int lastCode = 0;
+// The last socket call's failure, as errno is: one per thread, so that
+// lines on several threads each read their own.
+thread_local int lastCode = 0;
 
 sockaddr_in endpoint(std::uint32_t address, std::uint16_t port) {
   sockaddr_in a{};

@@ -4,13 +4,18 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <mutex>
 
 #include "drivers/netio.h"
 
 namespace netio {
 namespace {
 
-int lastCode = 0;
+// The last socket call's failure, as WSAGetLastError is: one per thread,
+// so that lines on several threads each read their own.
+thread_local int lastCode = 0;
+// Winsock's own state is the process's: WSAStartup once for every adapter.
+std::mutex startupLock;
 bool started = false;
 
 sockaddr_in endpoint(std::uint32_t address, std::uint16_t port) {
@@ -51,6 +56,7 @@ std::string systemText(DWORD code) {
 }  // namespace
 
 bool startup(std::string& error) {
+  std::lock_guard<std::mutex> lock(startupLock);
   if (started) return true;
   WSADATA data;
   const int rc = WSAStartup(MAKEWORD(2, 2), &data);

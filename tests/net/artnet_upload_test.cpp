@@ -189,7 +189,10 @@ TEST_F(ArtnetListing, EachReplyOfALargeNodeIsListedAndLongTextsAreCut) {
 
 TEST_F(ArtnetListing, AFloodOfRepliesCountsOncePerBindIndex) {
   std::vector<NodeIdentity> flood(300);
-  for (std::size_t i = 0; i < flood.size(); ++i) flood[i].shortName = "N" + std::to_string(i);
+  for (std::size_t i = 0; i < flood.size(); ++i) {
+    flood[i].shortName = "N";
+    flood[i].shortName += std::to_string(i);
+  }
   FakeNode noisy(flood);  // 300 different replies, all with bind index 1
   ASSERT_TRUE(noisy.good());
   settings.nodePort = noisy.port();
