@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "device/capture_reader.h"
 #include "files/shown_text.h"
 
 namespace {
@@ -64,7 +65,7 @@ bool CaptureWriter::open(const std::string& path, std::string& error) {
   put16(header + 6, 4);
   // Bytes 8..15: time zone offset and accuracy, both 0.
   put32(header + 16, kCaptureSnapLength);
-  put32(header + 20, kCaptureLinkType);
+  put32(header + 20, vdev::kLinkTypeUser0);
   if (std::fwrite(header, sizeof header, 1, file_) != 1 || std::fflush(file_) != 0) {
     error = "cannot write capture file " + files::quoted(writing_) + ": " + std::strerror(errno);
     std::fclose(file_);

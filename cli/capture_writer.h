@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <string>
 
-inline constexpr std::uint32_t kCaptureLinkType = 147;
 inline constexpr std::uint32_t kCaptureSnapLength = 65535;
 
 class CaptureWriter {
