@@ -39,7 +39,8 @@ FT_STATUS SimAdapter::FT_OpenEx(void* pArg1, FT_DWORD flags, FT_HANDLE* handle) 
     status = FT_DEVICE_NOT_OPENED;
   } else {
     status = FT_DEVICE_NOT_FOUND;
-    why_ = std::string("no simulated adapter has serial \"") + serial + "\"";
+    why_ = settings_.serials.empty() ? std::string("no simulated adapter is attached")
+                                     : "no simulated adapter has serial " + files::quoted(serial);
     for (const std::string& s : settings_.serials)
       if (s == serial) status = FT_OK;
   }
