@@ -294,8 +294,8 @@ const char* const kUsageLines[] = {
     "  uploader-cli upload FILE [options]       send the raw image FILE over the line\n",
     "  uploader-cli list [options]              list the adapters, serial number first\n",
     "  uploader-cli decode FILE.pcap [options]  what a device receives from a capture\n",
-    "  uploader-cli fixtures --adapter artnet:HOST[:PORT-ADDRESS]\n"
-    "                                           the fixtures on a node's port, read over RDM\n",
+    ("  uploader-cli fixtures --adapter artnet:HOST[:PORT-ADDRESS]\n"
+     "                                           the fixtures on a node's port, read over RDM\n"),
 };
 
 }  // namespace
