@@ -121,12 +121,17 @@ class SacnAdapter final : public NodeAdapter {
   std::vector<std::uint8_t> lastValues_;  // the last property values sent, for the closing packets
 };
 
-bool checkCid(const std::string& value, std::string& error) {
-  e131::Cid cid{};
+// The CID --cid gives; false with `error` when the text is no CID.
+bool cidOf(const std::string& value, e131::Cid& cid, std::string& error) {
   if (e131::parseCid(value, cid)) return true;
   error = "--cid: " + files::quoted(value) +
           " is not a CID (xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx, not all zero)";
   return false;
+}
+
+bool checkCid(const std::string& value, std::string& error) {
+  e131::Cid cid{};
+  return cidOf(value, cid, error);
 }
 
 }  // namespace
@@ -153,9 +158,7 @@ std::unique_ptr<Adapter> makeWith(const std::string& argument, const Settings& s
     return nullptr;
   }
   e131::Cid cid{};
-  if (!settings.cid.empty() &&
-      (!checkCid(settings.cid, error) || !e131::parseCid(settings.cid, cid)))
-    return nullptr;
+  if (!settings.cid.empty() && !cidOf(settings.cid, cid, error)) return nullptr;
   return std::make_unique<SacnAdapter>(static_cast<std::uint16_t>(value),
                                        at == std::string::npos ? "" : argument.substr(at + 1),
                                        settings.port, settings.cid.empty() ? nullptr : &cid);

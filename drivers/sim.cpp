@@ -131,11 +131,20 @@ bool applyFailure(const std::string& v, Settings& s, std::string& error) {
   return true;
 }
 
-bool checkDevice(const std::string& value, std::string& error) {
+// The virtual device's address --sim-device gives; false with `error` when out of range.
+bool deviceAddressOf(const std::string& value, int& address, std::string& error) {
   long n = 0;
-  if (parseWholeNumber(value, 1, 512, n)) return true;
-  error = rangeRefusal("--sim-device", value, 1, 512);
-  return false;
+  if (!parseWholeNumber(value, 1, 512, n)) {
+    error = rangeRefusal("--sim-device", value, 1, 512);
+    return false;
+  }
+  address = static_cast<int>(n);
+  return true;
+}
+
+bool checkDevice(const std::string& value, std::string& error) {
+  int address = 0;
+  return deviceAddressOf(value, address, error);
 }
 
 bool checkFailure(const std::string& value, std::string& error) {
@@ -163,10 +172,7 @@ std::unique_ptr<Adapter> make(const std::string& argument, const DriverSettings&
   Settings s;
   for (const DriverSetting& option : given) {
     if (option.name == "--sim-device") {
-      long n = 0;
-      if (!checkDevice(option.value, error)) return nullptr;
-      parseWholeNumber(option.value, 1, 512, n);
-      s.deviceAddress = static_cast<int>(n);
+      if (!deviceAddressOf(option.value, s.deviceAddress, error)) return nullptr;
     } else if (option.name == "--sim-fail") {
       if (!applyFailure(option.value, s, error)) return nullptr;
     } else if (option.name == "--sim-none") {
