@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "drivers/ftdi.h"
+#include "drivers/line_pace.h"
 #include "drivers/registry.h"
 #include "engine/program.h"
 #include "engine/state.h"
@@ -162,9 +163,10 @@ TEST_F(FtdiDriver, WholeUploadAsksForTheDmxLineAndBreaksBeforeEveryFrame) {
   expectAllReleased();
 }
 
-// The engine runs on a virtual clock here, so frames follow each other at
-// once and the driver alone keeps the line's timing; the fake stamps its
-// calls with that clock, so only the driver's own waits show.
+// A whole upload on the virtual clock, which the fake stamps its calls
+// with. The engine's own pauses move that clock too and are longer than a
+// frame, so they hide the driver's drain waits; the test after this one
+// calls the driver alone for those.
 TEST_F(FtdiDriver, ABreakNeverCutsThePreviousFrameAndLastsTheDmxMinimum) {
   world().adapters = {adapterWith("A10K3XQ9")};
   chooseImage(everyByteImage(64));
@@ -192,6 +194,37 @@ TEST_F(FtdiDriver, ABreakNeverCutsThePreviousFrameAndLastsTheDmxMinimum) {
     }
   }
   EXPECT_GT(frames, 10);
+}
+
+// The driver's calls made back to back, with no engine between them: the
+// clock moves only when the driver waits, so its own drain before a break
+// and before the close must show.
+TEST_F(FtdiDriver, WaitsForTheLastFrameToLeaveBeforeABreakAndBeforeClosing) {
+  world().adapters = {adapterWith("A10K3XQ9")};
+  Adapter& t = ftdiAdapter();
+  t.useClock(clock);
+  FT_HANDLE h = nullptr;
+  ASSERT_EQ(t.FT_OpenEx(const_cast<char*>("A10K3XQ9"), FT_OPEN_BY_SERIAL_NUMBER, &h), FT_OK);
+  std::uint8_t frame[76] = {0x91};
+  for (int f = 0; f < 3; ++f) {
+    FT_DWORD written = 0;
+    ASSERT_EQ(t.FT_W32_SetCommBreak(h), 1) << t.lastError();
+    ASSERT_EQ(t.FT_W32_ClearCommBreak(h), 1) << t.lastError();
+    ASSERT_EQ(t.FT_Write(h, frame, sizeof frame, &written), FT_OK) << t.lastError();
+  }
+  ASSERT_EQ(t.FT_Close(h), FT_OK);
+
+  // The frame's 76 bytes at 44 us each, and the adapter's slack to start them.
+  const std::chrono::microseconds drain{76 * line_pace::kByteMicros + line_pace::kSettleMicros};
+  std::vector<const Call*> breaks;
+  for (const Call* c : callsNamed("ftdi_set_line_property2"))
+    if (c->args.at(3) == BREAK_ON) breaks.push_back(c);
+  const auto writes = callsNamed("ftdi_write_data");
+  ASSERT_EQ(breaks.size(), 3u);
+  ASSERT_EQ(writes.size(), 3u);
+  for (std::size_t f = 1; f < 3; ++f)
+    EXPECT_GE(breaks[f]->at - writes[f - 1]->at, drain) << "break " << f;
+  EXPECT_GE(callsNamed("ftdi_usb_close").at(0)->at - writes.back()->at, drain);
 }
 
 TEST_F(FtdiDriver, OpensAnAdapterWithoutSerialByItsUsbPosition) {

@@ -1,6 +1,7 @@
 // The RDM conversation through an Art-Net node, against a node of the
-// test's own on 127.0.0.1: the table of devices in blocks, a NACK, an
-// ACK_TIMER, an answer to an older request, and a node that says nothing.
+// test's own on 127.0.0.1: the table of devices in blocks (one repeated),
+// TodNak, a NACK, an ACK_TIMER, an answer to an older request or from
+// another UID, and a node that says nothing.
 #include "drivers/artnet_rdm.h"
 
 #include <gtest/gtest.h>
@@ -40,10 +41,11 @@ class ArtnetRdm : public ::testing::Test {
   std::unique_ptr<artnet::RdmConversation> rdm;
 };
 
-TEST_F(ArtnetRdm, TableOfDevicesInTwoBlocks) {
+TEST_F(ArtnetRdm, TableOfDevicesInTwoBlocksTheFirstSentTwice) {
   std::vector<FakeResponder> many(250);
   for (std::size_t i = 0; i < many.size(); ++i) many[i].device = 0x1000 + i;
   start(many);
+  node->repeatFirstBlock = true;  // 200 + 200 UIDs heard before the last 50
   std::vector<rdm::Uid> uids;
   std::string why;
   ASSERT_TRUE(rdm->readTod(uids, why)) << why;
@@ -54,9 +56,19 @@ TEST_F(ArtnetRdm, TableOfDevicesInTwoBlocks) {
   EXPECT_TRUE(distinct.count({0x29A9, 0x1000}) && distinct.count({0x29A9, 0x1000 + 249}));
 }
 
+TEST_F(ArtnetRdm, TodNakIsNoTableNotAnEmptyOne) {
+  start({FakeResponder{}});
+  node->todNak = true;
+  std::vector<rdm::Uid> uids;
+  std::string why;
+  EXPECT_FALSE(rdm->readTod(uids, why));
+  EXPECT_NE(why.find("TodNak"), std::string::npos) << why;
+}
+
 TEST_F(ArtnetRdm, NackIsShownInWordsAndTheOtherAnswersKept) {
   FakeResponder r;
   r.nack = {0x00C0};
+  r.nackReason = 0x0005;  // high byte first: 0x0500 would be no reason in words
   r.version = 0x01020304;
   r.address = 42;
   start({r});
@@ -68,7 +80,7 @@ TEST_F(ArtnetRdm, NackIsShownInWordsAndTheOtherAnswersKept) {
   EXPECT_EQ(got.manufacturer, "Tavik");
   EXPECT_EQ(got.softwareLabel, "");
   ASSERT_EQ(got.unanswered.size(), 1u);
-  EXPECT_EQ(got.unanswered[0], "SOFTWARE_VERSION_LABEL: NACK, unknown PID");
+  EXPECT_EQ(got.unanswered[0], "SOFTWARE_VERSION_LABEL: NACK, command class not supported");
 }
 
 TEST_F(ArtnetRdm, AckTimerIsWaitedForThenTheQueueAsked) {
@@ -108,6 +120,18 @@ TEST_F(ArtnetRdm, AnAnswerToAnotherTransactionIsNotTaken) {
   const artnet::GetReply reply = rdm->get({0x29A9, 1}, rdm::kPidDeviceInfo);
   EXPECT_EQ(reply.outcome, artnet::GetOutcome::silent);
   EXPECT_EQ(node->seen().size(), 3u);  // asked again each time
+}
+
+TEST_F(ArtnetRdm, AnAnswerFromAnotherUidIsNotTaken) {
+  FakeResponder r;
+  r.version = 0x01020304;
+  r.strayFrom = 2;  // 29A9:00000002 answers first, with other data
+  start({r});
+  const artnet::GetReply reply = rdm->get({0x29A9, 1}, rdm::kPidDeviceInfo);
+  ASSERT_EQ(reply.outcome, artnet::GetOutcome::ack) << reply.seen;
+  rdm::DeviceInfo info;
+  ASSERT_TRUE(rdm::parseDeviceInfo(reply.data, info));
+  EXPECT_EQ(info.softwareVersion, 0x01020304u);
 }
 
 TEST_F(ArtnetRdm, SilentNodeEndsEveryWaitWithinItsBound) {

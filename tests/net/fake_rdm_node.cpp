@@ -48,6 +48,19 @@ Bytes rdmResponse(const Bytes& request, std::uint8_t type, std::uint16_t pid, co
   return m;
 }
 
+// An answer as rdmResponse makes it, as if from another device of the same
+// manufacturer: its data bytes inverted, the checksum made anew.
+Bytes strayed(Bytes m, std::uint32_t device) {
+  if (m.size() < 25) return m;
+  for (int i = 0; i < 4; ++i) m[10 + i] = std::uint8_t(device >> (24 - 8 * i));
+  for (std::size_t i = 23; i + 2 < m.size(); ++i) m[i] = std::uint8_t(~m[i]);
+  unsigned sum = 0xCC;
+  for (std::size_t i = 0; i + 2 < m.size(); ++i) sum += m[i];
+  m[m.size() - 2] = std::uint8_t(sum >> 8);
+  m[m.size() - 1] = std::uint8_t(sum);
+  return m;
+}
+
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 Bytes deviceInfo(const FakeResponder& r) {
@@ -104,6 +117,7 @@ void FakeRdmNode::answerTod(std::uint16_t toPort) {
     std::lock_guard<std::mutex> lock(mutex_);
     all = responders_;
   }
+  if (todNak) all.clear();  // one block, no UIDs
   const std::size_t per = todBlock;
   for (std::size_t first = 0, block = 0; first < all.size() || first == 0; first += per, ++block) {
     const std::size_t count = std::min(per, all.size() - first);
@@ -112,6 +126,7 @@ void FakeRdmNode::answerTod(std::uint16_t toPort) {
     b[13] = 1;
     b[20] = 1;
     b[21] = static_cast<std::uint8_t>(portAddress_ >> 8);
+    b[22] = todNak ? 0xFF : 0x00;  // CommandResponse: TodNak or TodFull
     b[23] = static_cast<std::uint8_t>(portAddress_);
     b[24] = static_cast<std::uint8_t>(all.size() >> 8);
     b[25] = static_cast<std::uint8_t>(all.size());
@@ -120,6 +135,7 @@ void FakeRdmNode::answerTod(std::uint16_t toPort) {
     for (std::size_t i = 0; i < count; ++i)
       uidInto(b, 28 + i * 6, all[first + i].manufacturer, all[first + i].device);
     socket_.sendTo(b.data(), b.size(), toPort);
+    if (block == 0 && repeatFirstBlock) socket_.sendTo(b.data(), b.size(), toPort);
     if (all.empty()) break;
   }
 }
@@ -134,6 +150,7 @@ void FakeRdmNode::answerRdm(const std::vector<std::uint8_t>& packet, std::uint16
   const std::uint32_t dev =
       std::uint32_t(request[5]) << 24 | request[6] << 16 | request[7] << 8 | request[8];
   Bytes body;
+  std::uint32_t strayFrom = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     seen_.push_back({pid, request[15], SteadyClock::now()});
@@ -141,6 +158,7 @@ void FakeRdmNode::answerRdm(const std::vector<std::uint8_t>& packet, std::uint16
       return x.manufacturer == m && x.device == dev;
     });
     if (r == responders_.end() || r->silent) return;
+    strayFrom = r->strayFrom;
     std::uint16_t answerPid = pid;
     if (pid == 0x0020) {  // QUEUED_MESSAGE: what ACK_TIMER queued, once it is ready
       if (queuedPid_ == 0 || SteadyClock::now() < queuedReady_) {
@@ -155,7 +173,8 @@ void FakeRdmNode::answerRdm(const std::vector<std::uint8_t>& packet, std::uint16
         queuedPid_ = 0;
       }
     } else if (std::find(r->nack.begin(), r->nack.end(), pid) != r->nack.end()) {
-      body = rdmResponse(request, 0x02, pid, {0x00, 0x00}, r->staleBy);
+      const Bytes reason{std::uint8_t(r->nackReason >> 8), std::uint8_t(r->nackReason)};
+      body = rdmResponse(request, 0x02, pid, reason, r->staleBy);
     } else if (pid == 0x0060 && r->ackTimers > 0) {
       --r->ackTimers;
       queuedPid_ = pid;
@@ -171,12 +190,16 @@ void FakeRdmNode::answerRdm(const std::vector<std::uint8_t>& packet, std::uint16
       body = rdmResponse(request, 0x00, answerPid, data, r->staleBy);
     }
   }
-  Bytes out = artHeader(0x83, 24);
-  out[12] = 0x01;
-  out[21] = static_cast<std::uint8_t>(portAddress_ >> 8);
-  out[23] = static_cast<std::uint8_t>(portAddress_);
-  out.insert(out.end(), body.begin(), body.end());
-  socket_.sendTo(out.data(), out.size(), toPort);
+  const auto sendArtRdm = [&](const Bytes& message) {
+    Bytes out = artHeader(0x83, 24);
+    out[12] = 0x01;
+    out[21] = static_cast<std::uint8_t>(portAddress_ >> 8);
+    out[23] = static_cast<std::uint8_t>(portAddress_);
+    out.insert(out.end(), message.begin(), message.end());
+    socket_.sendTo(out.data(), out.size(), toPort);
+  };
+  if (strayFrom != 0) sendArtRdm(strayed(body, strayFrom));
+  sendArtRdm(body);
 }
 
 }  // namespace testnet

@@ -27,11 +27,16 @@ struct FakeResponder {
   std::string model = "Test Fixture";
   std::string maker = "Tavik";
   std::uint16_t address = 1;
-  std::vector<std::uint16_t> nack;  // PIDs answered with NACK_REASON 0x0000 (unknown PID)
+  std::vector<std::uint16_t> nack;    // PIDs answered with NACK_REASON
+  std::uint16_t nackReason = 0x0000;  // the reason they give (unknown PID)
   // ACK_TIMER answers (100 ms each) to DEVICE_INFO, then to QUEUED_MESSAGE, before the data
   int ackTimers = 0;
   bool silent = false;
   std::uint8_t staleBy = 0;  // answers carry the transaction number this much too low
+  // Nonzero: every answer is sent first as if from this device ID (same
+  // manufacturer), with its data bytes inverted, as a second responder
+  // answering out of turn would.
+  std::uint32_t strayFrom = 0;
 };
 
 // One RDM request the node received.
@@ -52,8 +57,10 @@ class FakeRdmNode {
   void change(const std::function<void(std::vector<FakeResponder>&)>& edit);
   std::vector<SeenRequest> seen() const;
 
-  std::atomic<bool> silent{false};         // the node answers nothing
-  std::atomic<std::size_t> todBlock{200};  // UIDs per ArtTodData
+  std::atomic<bool> silent{false};            // the node answers nothing
+  std::atomic<std::size_t> todBlock{200};     // UIDs per ArtTodData
+  std::atomic<bool> repeatFirstBlock{false};  // block 0 is sent twice before the rest
+  std::atomic<bool> todNak{false};            // ArtTodRequest is answered with TodNak only
 
  private:
   void run();
