@@ -28,6 +28,7 @@
 #include "engine/program.h"
 #include "profiles/profiles.h"
 #include "tests/support/stand_ins.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -168,8 +169,8 @@ int main(int argc, char** argv) {
       return 64;
     }
   }
-  const std::string dir = std::filesystem::temp_directory_path() / "uploader-bench";
-  std::filesystem::create_directories(dir);
+  const TempFolder folder("uploader-bench");
+  const std::string dir = folder.string();
   const std::string image = dir + "/image.bin";
 
   std::vector<Case> cases;

@@ -20,10 +20,19 @@ std::string unknownAdapter(const std::string& name) {
          (near.empty() ? "" : " (did you mean " + near + "?)") + "; adapters: " + kinds;
 }
 
+// "d2xx, sim, ftdi": the drivers that take --serial.
+std::string serialDrivers() {
+  std::string names;
+  for (const DriverEntry* e = driverEntries(); e->prefix != nullptr; ++e)
+    if (e->takesSerial) names += std::string(names.empty() ? "" : ", ") + e->prefix;
+  return names;
+}
+
 }  // namespace
 
-std::unique_ptr<Adapter> chooseAdapter(const Options& o, std::string& error) {
-  const std::string name = o.adapterName.empty() ? defaultAdapterName() : o.adapterName;
+std::unique_ptr<Adapter> chooseAdapter(const Options& o, const std::string& given,
+                                       std::string& error) {
+  const std::string name = given.empty() ? defaultAdapterName() : given;
   const DriverEntry* chosen = findDriver(name);
   if (chosen == nullptr) {
     error = unknownAdapter(name);
@@ -35,6 +44,11 @@ std::unique_ptr<Adapter> chooseAdapter(const Options& o, std::string& error) {
       error = given.name + " applies to --adapter " + owner->usage + " only, not to " + name;
       return nullptr;
     }
+  }
+  if (!o.serial.empty() && !chosen->takesSerial) {
+    error = "--serial applies to the adapters chosen by serial number (" + serialDrivers() +
+            "), not to " + name;
+    return nullptr;
   }
   std::unique_ptr<Adapter> adapter = makeAdapter(name, o.driverSettings, error);
   if (adapter == nullptr) error = "--adapter: " + error;

@@ -8,6 +8,9 @@
 #include "cli/options.h"
 #include "engine/adapter.h"
 
-// The adapter for --adapter (or the platform's default); null with `error`
-// when the name is unknown or unusable, or an option belongs to another driver.
-std::unique_ptr<Adapter> chooseAdapter(const Options& options, std::string& error);
+// The adapter `name` names (the platform's default when empty), with the
+// driver options given; null with `error` when the name is unknown or
+// unusable, an option belongs to another driver, or --serial is given to a
+// driver that does not choose its adapter by serial number.
+std::unique_ptr<Adapter> chooseAdapter(const Options& options, const std::string& name,
+                                       std::string& error);

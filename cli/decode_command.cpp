@@ -73,7 +73,7 @@ int decode(const Options& o) {
   if (!o.expect.empty() && !readFileBytes(o.expect, expected, error))
     return fail(exitFileRefused, "--expect: " + error);
 
-  vdev::VirtualDevice device(static_cast<std::uint16_t>(o.address));
+  vdev::VirtualDevice device(static_cast<std::uint16_t>(o.addresses.front()));
   Listened heard;
   if (!listen(o.file, device, heard, error))
     return fail(exitFileRefused, "cannot decode the capture: " + error);

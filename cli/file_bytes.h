@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-// The largest image the uploader sends; no file to compare with can be larger.
-inline constexpr std::size_t kLargestImage = 65535;
+#include "session/image.h"  // kLargestImage: no file to compare with can be larger
 
 // Reads a regular file of at most `limit` bytes (files/bounded_file.h). False
 // with `error` naming the file and what it really is when it cannot be read.

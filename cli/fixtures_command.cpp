@@ -7,11 +7,12 @@
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/output_check.h"
-#include "cli/rdm_target.h"
+#include "cli/read_back_view.h"
 #include "cli/terminal_operator.h"
 #include "drivers/artnet_rdm.h"
 #include "drivers/artnet_rdm_udp.h"
 #include "drivers/artnet_wire.h"
+#include "drivers/registry.h"
 #include "files/shown_text.h"
 
 namespace {
@@ -39,12 +40,15 @@ int fixtures(const Options& o) {
     std::fputs("error: fixtures reads one node's port: give one --adapter artnet:HOST\n", stderr);
     return exitUsage;
   }
-  std::string host, why;
-  std::uint16_t portAddress = 0;
-  if (!rdmTarget(o, host, portAddress, why)) {
+  std::string why;
+  RdmPort port;
+  if (!adapterRdmPort(o.adapterNames.empty() ? defaultAdapterName() : o.adapterNames.front(), port,
+                      why)) {
     printError(stderr, why.c_str());
     return exitUsage;
   }
+  const std::string& host = port.host;
+  const std::uint16_t portAddress = port.portAddress;
   artnet::UdpRdmTransport transport;
   if (!transport.open(host, 6454, 6454, why)) {
     printError(stderr, why.c_str());

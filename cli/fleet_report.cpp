@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
-#include "cli/address_list.h"
 #include "files/shown_text.h"
+#include "session/address_list.h"
 
 namespace {
 
@@ -30,10 +30,10 @@ std::string timeText(double seconds) {
 
 void printFleetTable(std::FILE* out, const FleetSummary& summary, int columns) {
   std::size_t lineWidth = 4, addressWidth = 7, resultWidth = 6;
-  for (const UploadEntry& u : summary.uploads) {
-    lineWidth = std::max(lineWidth, files::shown(u.line).size());
+  for (const UploadReport& u : summary.uploads) {
+    lineWidth = std::max(lineWidth, files::shown(u.label).size());
     addressWidth = std::max(addressWidth, addressListText(u.addresses).size());
-    resultWidth = std::max(resultWidth, u.result.size());
+    resultWidth = std::max(resultWidth, std::string(outcomeWord(u.outcome)).size());
   }
   lineWidth = std::min<std::size_t>(lineWidth, 24);
   addressWidth = std::min<std::size_t>(addressWidth, 16);
@@ -47,26 +47,37 @@ void printFleetTable(std::FILE* out, const FleetSummary& summary, int columns) {
     std::fprintf(out, "%s\n", cut(text, width).c_str());
   };
   row("line", "address", "result", "bytes", "time", "reason");
-  for (const UploadEntry& u : summary.uploads)
-    row(files::shown(u.line), addressListText(u.addresses), u.result,
+  for (const UploadReport& u : summary.uploads)
+    row(files::shown(u.label), addressListText(u.addresses), outcomeWord(u.outcome),
         std::to_string(u.bytes) + "/" + std::to_string(u.total), timeText(u.seconds),
         files::shown(u.reason));
   std::fflush(out);
 }
 
+namespace {
+
+// A text, or null when there is none.
+nlohmann::ordered_json textOrNull(const std::string& text) {
+  return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
+}
+
+}  // namespace
+
 std::string fleetJson(const FleetSummary& summary) {
   nlohmann::ordered_json uploads = nlohmann::ordered_json::array();
-  for (const UploadEntry& u : summary.uploads)
-    uploads.push_back({{"line", u.line},
+  for (const UploadReport& u : summary.uploads)
+    uploads.push_back({{"line", u.label},
                        {"addresses", u.addresses},
-                       {"result", u.result},
+                       {"result", outcomeWord(u.outcome)},
                        {"bytes", u.bytes},
                        {"total", u.total},
                        {"seconds", u.seconds},
-                       {"reason", u.reason},
-                       {"capture", u.capture}});
-  const nlohmann::ordered_json report = {{"file", summary.file},
-                                         {"sha256", summary.sha256},
+                       {"reason", textOrNull(u.reason)},
+                       {"capture", textOrNull(u.capture)},
+                       {"captureIncomplete", textOrNull(u.captureLost)}});
+  const nlohmann::ordered_json report = {{"format", kReportFormat},
+                                         {"file", summary.file},
+                                         {"sha256", textOrNull(summary.sha256)},
                                          {"profile", summary.profile},
                                          {"fast", summary.fast},
                                          {"resetsToEveryDevice", summary.resetsToEveryDevice},

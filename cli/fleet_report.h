@@ -8,16 +8,7 @@
 #include <string>
 #include <vector>
 
-struct UploadEntry {
-  std::string line;            // "sim:2", "artnet:10.0.0.5:1"
-  std::vector<int> addresses;  // the fixtures this upload is for
-  std::string result;          // done, not verified, failed, refused, stopped, skipped
-  std::int32_t bytes = 0;      // image bytes whose frames went out in full
-  std::int32_t total = 0;      // image size
-  double seconds = 0;          // from the start of the upload to its end
-  std::string reason;          // why it did not end done (or what the device said)
-  std::string capture;         // the line's capture file, if any
-};
+#include "session/events.h"
 
 struct FleetSummary {
   std::string file;
@@ -26,10 +17,12 @@ struct FleetSummary {
   bool fast = false;
   bool resetsToEveryDevice = false;  // v1.2: one upload per line reaches every fixture of the model
   int exitStatus = 0;
-  std::vector<UploadEntry> uploads;
+  std::vector<UploadReport> uploads;
 };
 
 // The table: line, address, result, bytes, time, reason; fits `columns`.
 void printFleetTable(std::FILE* out, const FleetSummary& summary, int columns);
+// The version of the JSON report's layout (docs/report.schema.json).
+inline constexpr int kReportFormat = 2;
 // The same as one JSON object.
 std::string fleetJson(const FleetSummary& summary);

@@ -1,42 +1,11 @@
 #include "cli/interrupt.h"
 
-#include <atomic>
 #include <cstdlib>
 
-#include "engine/line.h"
+#include "session/stop_requests.h"
 
-namespace {
-
-// Plain atomics only: the POSIX handler runs in signal context.
-constexpr int kSlots = 1024;
-std::atomic<Line*> watched[kSlots];
-std::atomic<int> requests{0};
-
-}  // namespace
-
-bool interruptRequested() { return requests.load() > 0; }
+bool interruptRequested() { return stopRequested(); }
 
 void requestInterrupt() {
-  if (requests.fetch_add(1) > 0) std::_Exit(130);  // asked twice: end now
-  for (std::atomic<Line*>& slot : watched)
-    if (Line* line = slot.load()) line->stopRequested.store(true);
-}
-
-WatchedLine::WatchedLine(Line& line) : slot_(-1) {
-  for (int i = 0; i < kSlots && slot_ < 0; ++i) {
-    Line* empty = nullptr;
-    if (watched[i].compare_exchange_strong(empty, &line)) slot_ = i;
-  }
-  // Asked before the line started: it stops before its first send.
-  if (interruptRequested()) line.stopRequested.store(true);
-}
-
-WatchedLine::~WatchedLine() {
-  if (slot_ >= 0) watched[slot_].store(nullptr);
-}
-
-int watchedLines() {
-  int n = 0;
-  for (const std::atomic<Line*>& slot : watched) n += slot.load() != nullptr ? 1 : 0;
-  return n;
+  if (requestStop() > 0) std::_Exit(130);  // asked twice: end now
 }

@@ -7,29 +7,12 @@
 // and the upload runs to its end.
 #pragma once
 
-struct Line;
-
 // Installs the handlers; call once, early in main.
 void installInterruptHandlers();
 
 // Whether a stop was asked for since the process started.
 bool interruptRequested();
 
-// What a handler does on a request (also called by tests).
+// What a handler does on a request (also called by tests): the first asks
+// every line to stop; a second ends the process at once with status 130.
 void requestInterrupt();
-
-// Keeps a line on the list the handlers stop, for the scope of an upload.
-class WatchedLine {
- public:
-  explicit WatchedLine(Line& line);
-  ~WatchedLine();
-  WatchedLine(const WatchedLine&) = delete;
-  WatchedLine& operator=(const WatchedLine&) = delete;
-
- private:
-  int slot_;
-};
-
-// How many lines are watched now (the Windows console handler waits for
-// them to close their adapters before the console goes away).
-int watchedLines();

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "cli/interrupt.h"
+#include "session/stop_requests.h"
 
 namespace {
 

@@ -8,20 +8,21 @@
 #include "cli/adapter_choice.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "cli/line_targets.h"
 #include "cli/output_check.h"
 #include "cli/terminal_operator.h"
 #include "engine/line.h"
 #include "engine/link.h"
 #include "files/shown_text.h"
+#include "session/line_targets.h"
 
 namespace {
 
 // Lists what one adapter argument reaches; each line of output starts with
 // `prefix` ("" for the usual listing of one adapter).
-int listOne(const Options& o, const std::string& prefix, const std::string& wanted) {
+int listOne(const Options& o, const std::string& name, const std::string& prefix,
+            const std::string& wanted) {
   std::string error;
-  std::unique_ptr<Adapter> adapter = chooseAdapter(o, error);
+  std::unique_ptr<Adapter> adapter = chooseAdapter(o, name, error);
   if (adapter == nullptr) {
     printError(stderr, error.c_str());
     return exitUsage;
@@ -56,22 +57,22 @@ int listOne(const Options& o, const std::string& prefix, const std::string& want
 int list(const Options& o) {
   std::vector<LineTarget> targets;
   std::string error;
-  int status = exitUsage;
-  if (!lineTargets(o, targets, error, status)) {
+  const LineProblem problem =
+      lineTargets({o.adapterNames, o.linesFile, o.driverSettings}, targets, error);
+  if (problem != LineProblem::none) {
     printError(stderr, error.c_str());
-    return status;
+    return problem == LineProblem::linesFile       ? exitFileRefused
+           : problem == LineProblem::listingFailed ? exitLineFailed
+                                                   : exitUsage;
   }
   // One adapter argument as it always was; several (or a form that makes
   // several lines) a block each, every line labelled with the line it names.
   if (targets.size() == 1 && o.linesFile.empty() &&
       targets.front().label == targets.front().adapter)
-    return listOne(o, "", targets.front().serial);
+    return listOne(o, targets.front().adapter, "", targets.front().serial);
   int worst = exitDone;
-  for (const LineTarget& t : targets) {
-    Options one = o;
-    one.adapterName = t.adapter;
-    worst = std::max(worst, listOne(one, files::shown(t.label) + ": ", t.serial));
-  }
+  for (const LineTarget& t : targets)
+    worst = std::max(worst, listOne(o, t.adapter, files::shown(t.label) + ": ", t.serial));
   return worst;
 }
 

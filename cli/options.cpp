@@ -4,12 +4,12 @@
 #include <iterator>
 #include <vector>
 
-#include "cli/address_list.h"
 #include "cli/nearest_word.h"
 #include "drivers/rdm_wire.h"
 #include "drivers/registry.h"
 #include "files/shown_text.h"
 #include "profiles/profiles.h"
+#include "session/address_list.h"
 
 namespace {
 
@@ -34,9 +34,7 @@ struct OptionRow {
 };
 
 bool applyAddress(Options& o, const std::string& v, std::string& e) {
-  if (!parseAddressList(v, o.addresses, e)) return false;
-  o.address = o.addresses.front();
-  return true;
+  return parseAddressList(v, o.addresses, e);
 }
 
 bool applyProfile(Options& o, const std::string& v, std::string& e) {
@@ -83,7 +81,6 @@ bool plainName(const std::string& v, std::string& e, const char* option) {
 }
 
 bool applyAdapter(Options& o, const std::string& v, std::string& e) {
-  if (o.adapterNames.empty()) o.adapterName = v;
   o.adapterNames.push_back(v);
   return plainName(v, e, "--adapter");
 }

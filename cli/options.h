@@ -12,16 +12,15 @@ struct Options {
   Command command = Command::none;
   std::string file;  // upload: the image; decode: the capture
 
-  int address = 1;                // the first of `addresses`
   std::vector<int> addresses{1};  // --address 1,5,9-12: every line uploads to each
   std::string profile = "v1.2";
   bool fast = false;
-  std::string adapterName;  // the first --adapter; empty: the platform's default adapter
-  std::vector<std::string> adapterNames;  // every --adapter, in order: a line each
-  std::string linesFile;                  // --lines: one adapter argument a line
-  bool json = false;                      // the report as one JSON object
-  std::string serial;                     // empty: the first adapter listed
-  std::string capture;                    // empty: no capture
+  std::vector<std::string>
+      adapterNames;       // every --adapter, in order: a line each; none: the default
+  std::string linesFile;  // --lines: one adapter argument a line
+  bool json = false;      // the report as one JSON object
+  std::string serial;     // empty: the first adapter listed
+  std::string capture;    // empty: no capture
   bool quiet = false;
   bool verbose = false;  // more log: each frame's first send
   bool force = false;    // upload: send anyway (no raw image; no read-back target answered)

@@ -16,26 +16,39 @@ namespace {
 
 const DriverOption kNoOptions[] = {{nullptr, nullptr, nullptr, false, nullptr}};
 
+bool artnetRdmPort(const std::string& argument, RdmPort& port, std::string& why) {
+  return artnet::parseTarget(argument, port.host, port.portAddress, why);
+}
+
+// Why a USB or serial adapter does not read fixtures back, after "the NAME adapter".
+#define UPLOADER_USB_NO_RDM                                                          \
+  " adapter cannot read fixtures back: RDM through a USB or serial adapter needs a " \
+  "transceiver wired for RDM and is not supported yet (use --adapter artnet:NODE)"
+
 // One line per driver.
 const DriverEntry entries[] = {
     {"d2xx", "d2xx[:SERIAL|:all]", "FTDI's D2XX library (FTD2XX.dll / libftd2xx.so)", kNoOptions,
-     makeD2xxReadingDescriptions, LineForm::serialOrAll},
+     makeD2xxReadingDescriptions, LineForm::serialOrAll, true, nullptr,
+     "the d2xx" UPLOADER_USB_NO_RDM},
     {"sim", "sim[:N]", "simulated adapter (N lines), a virtual device on each line", sim::kOptions,
-     sim::make, LineForm::count},
+     sim::make, LineForm::count, true, nullptr,
+     "the simulated adapter has no RDM responders; fixtures are read through --adapter "
+     "artnet:NODE"},
 #if defined(UPLOADER_WITH_FTDI)
     {"ftdi", "ftdi[:SERIAL|:all]",
      "FTDI adapters through libftdi1 (detaches ftdi_sio while in use)", kNoOptions, makeFtdi,
-     LineForm::serialOrAll},
+     LineForm::serialOrAll, true, nullptr, "the ftdi" UPLOADER_USB_NO_RDM},
 #endif
 #if defined(UPLOADER_WITH_TTY)
     {"tty", "tty:PATH", "a serial port such as /dev/ttyUSB0 (ftdi_sio or any UART)", kNoOptions,
-     makeTty},
+     makeTty, LineForm::single, false, nullptr, "the tty" UPLOADER_USB_NO_RDM},
 #endif
     {"artnet", "artnet:HOST[:PORT-ADDRESS]", "an Art-Net node (ArtNzs, UDP 6454)", kNoOptions,
-     artnet::make},
+     artnet::make, LineForm::single, false, artnetRdmPort, nullptr},
     {"sacn", "sacn:UNIVERSE[@HOST]", "sACN (E1.31) nodes, multicast or to HOST", sacn::kOptions,
-     sacn::make},
-    {nullptr, nullptr, nullptr, nullptr, nullptr, LineForm::single},
+     sacn::make, LineForm::single, false, nullptr,
+     "sACN cannot read fixtures back: E1.31 carries no RDM (use --adapter artnet:NODE)"},
+    {nullptr, nullptr, nullptr, nullptr, nullptr, LineForm::single, false, nullptr, nullptr},
 };
 
 }  // namespace
@@ -68,6 +81,23 @@ std::unique_ptr<Adapter> makeAdapter(const std::string& argument, const DriverSe
   }
   const std::size_t colon = argument.find(':');
   return e->make(colon == std::string::npos ? "" : argument.substr(colon + 1), settings, error);
+}
+
+bool adapterRdmPort(const std::string& argument, RdmPort& port, std::string& why) {
+  const DriverEntry* e = findDriver(argument);
+  if (e == nullptr) {
+    why = "unknown adapter \"" + argument + "\"";
+    return false;
+  }
+  const std::size_t colon = argument.find(':');
+  const std::string rest = colon == std::string::npos ? "" : argument.substr(colon + 1);
+  if (e->rdmPort == nullptr) {
+    why = e->noRdm;
+    return false;
+  }
+  if (e->rdmPort(rest, port, why)) return true;
+  why = "--adapter: " + why;
+  return false;
 }
 
 const char* defaultAdapterName() {

@@ -36,6 +36,12 @@ enum class LineForm : std::uint8_t {
   count,        // "sim:N": N lines, each an adapter of its own
 };
 
+// Where fixtures are read back over RDM: a node and its port address.
+struct RdmPort {
+  std::string host;
+  std::uint16_t portAddress = 0;
+};
+
 struct DriverEntry {
   const char* prefix;           // "sim", or "tty" for "tty:PATH"
   const char* usage;            // how it is written, for help texts: "tty:PATH"
@@ -47,6 +53,13 @@ struct DriverEntry {
   std::unique_ptr<Adapter> (*make)(const std::string& argument, const DriverSettings& settings,
                                    std::string& error);
   LineForm lines = LineForm::single;
+  // Takes --serial: the driver lists adapters by serial number and opens the one named.
+  bool takesSerial = false;
+  // Reads fixtures back over RDM: the node and port address the argument
+  // (the text after "prefix:") names; false with `why` when the text is
+  // unusable. Null when the driver cannot; `noRdm` then says why, for a person.
+  bool (*rdmPort)(const std::string& argument, RdmPort& port, std::string& why) = nullptr;
+  const char* noRdm = nullptr;
 };
 
 // All drivers built into this program, ending with an entry whose prefix is null.
@@ -58,6 +71,9 @@ const DriverEntry* driverOfOption(const std::string& name, const DriverOption** 
 // The adapter an argument names; null with `error` filled in when there is none.
 std::unique_ptr<Adapter> makeAdapter(const std::string& argument, const DriverSettings& settings,
                                      std::string& error);
+// The RDM port an adapter argument reaches; false with `why` saying why
+// this adapter cannot read fixtures back, or what is wrong with its text.
+bool adapterRdmPort(const std::string& argument, RdmPort& port, std::string& why);
 // The driver used when none is named.
 const char* defaultAdapterName();
 // A whole decimal number from `low` to `high` (no sign, no spaces), for

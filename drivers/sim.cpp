@@ -183,3 +183,17 @@ std::unique_ptr<Adapter> make(const std::string& argument, const DriverSettings&
 }
 
 }  // namespace sim
+
+namespace sim {
+
+void SimAdapter::watch(SimulatedLine::Sink sink) {
+  if (!sink) {
+    lineSink_ = nullptr;
+    return;
+  }
+  lineSink_ = [sink = std::move(sink)](const std::uint8_t* bytes, std::size_t n, std::int64_t) {
+    sink(bytes, n);
+  };
+}
+
+}  // namespace sim

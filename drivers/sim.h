@@ -50,7 +50,7 @@ struct Settings {
 
 using LineSink = std::function<void(const std::uint8_t*, std::size_t, std::int64_t)>;
 
-class SimAdapter final : public Adapter {
+class SimAdapter final : public Adapter, public SimulatedLine {
  public:
   explicit SimAdapter(Settings settings = {});
 
@@ -68,6 +68,10 @@ class SimAdapter final : public Adapter {
   const char* lastError() const override { return why_.c_str(); }
   bool callsMayBlock() const override { return false; }
   std::string openingAdvice() const override;
+  SimulatedLine* simulatedLine() override { return this; }
+  int deviceAddress() const override { return settings_.deviceAddress; }
+  void watch(SimulatedLine::Sink sink) override;
+  void keepNoRecord() override { settings_.keepRecord = false; }
 
   Settings& settings() { return settings_; }
   const std::vector<Record>& record() const { return calls_; }

@@ -6,10 +6,26 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "engine/clock.h"
 #include "engine/ftd2xx_types.h"
+
+// A line whose frames can be watched as they go out: the simulated
+// adapter's, on which a front end puts virtual devices.
+class SimulatedLine {
+ public:
+  using Sink = std::function<void(const std::uint8_t* bytes, std::size_t length)>;
+  virtual ~SimulatedLine() = default;
+  // The address the simulated device was given; 0: that of the upload.
+  virtual int deviceAddress() const = 0;
+  // Every frame written, after its break, goes to `sink`; null to stop.
+  virtual void watch(Sink sink) = 0;
+  // Stops keeping a record of every call (it grows with every write).
+  virtual void keepNoRecord() = 0;
+};
 
 class Adapter {
  public:
@@ -57,6 +73,9 @@ class Adapter {
   // a person reading the list (product string, where it is plugged in); ""
   // when the driver knows nothing more.
   virtual std::string listingDetail(std::size_t /*index*/) const { return ""; }
+
+  // The simulated line behind this adapter, when it is one; null for real hardware.
+  virtual SimulatedLine* simulatedLine() { return nullptr; }
 
   // The clock the driver stamps and times with: the line's, set when the
   // line starts using the adapter; the machine's until then.

@@ -42,6 +42,7 @@ class AdapterWrapper : public Adapter {
   std::string listingDetail(std::size_t index) const override {
     return inner_.listingDetail(index);
   }
+  SimulatedLine* simulatedLine() override { return inner_.simulatedLine(); }
 
  protected:
   Adapter& inner() { return inner_; }

@@ -35,6 +35,15 @@ struct Line {
   std::uint8_t* fw_data;
   std::size_t imageCapacity;
 
+  // The image's bytes as the front end read them (the command line reads the
+  // file once, hashes it and hands the same bytes to every line): with
+  // imageGiven, the upload takes these in place of reading szFile, which
+  // still names the image in the log and the boxes. givenSize is the file's
+  // whole size, which may exceed the bytes given when the file is too large.
+  bool imageGiven;
+  const std::uint8_t* givenImage;
+  std::size_t givenSize;
+
   // Upload working data.
   std::int32_t fw_size;
   std::int32_t fw_ptr;

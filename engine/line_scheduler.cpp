@@ -1,6 +1,6 @@
 #include "engine/line_scheduler.h"
 
-#include <chrono>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -11,7 +11,9 @@ constexpr std::int64_t kWatchMicros = 150;
 
 }  // namespace
 
-LineScheduler::LineScheduler(Clock& clock) : clock_(clock), thread_([this] { loop(); }) {}
+LineScheduler::LineScheduler(Clock& clock, Mode mode) : clock_(clock) {
+  if (mode == Mode::ownThread) thread_ = std::thread([this] { loop(false); });
+}
 
 LineScheduler::~LineScheduler() {
   {
@@ -19,18 +21,31 @@ LineScheduler::~LineScheduler() {
     closing_ = true;
   }
   wake_.notify_one();
-  thread_.join();
+  if (thread_.joinable()) thread_.join();
+}
+
+std::int64_t LineScheduler::nextGroupOffset() {
+  const std::size_t group = (arrivals_++ / kGroupSize) % kGroups;
+  return static_cast<std::int64_t>(group) * kGroupSpacingMicros;
 }
 
 void LineScheduler::run(LinePhase& phase) {
   std::unique_lock<std::mutex> lock(mutex_);
-  auto entry = entries_.insert(entries_.end(), Entry{&phase, clock_.nowMicros(), false});
+  const std::int64_t due = clock_.nowMicros() + nextGroupOffset();
+  auto entry = entries_.insert(entries_.end(), Entry{&phase, due, false});
   wake_.notify_one();
   ended_.wait(lock, [&] { return entry->ended; });
   entries_.erase(entry);
 }
 
-void LineScheduler::loop() {
+void LineScheduler::add(LinePhase& phase, std::int64_t start) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  entries_.push_back(Entry{&phase, start + nextGroupOffset(), false});
+}
+
+void LineScheduler::runAll() { loop(true); }
+
+void LineScheduler::loop(bool untilEmpty) {
   clock_.uploadBegins();
   std::unique_lock<std::mutex> lock(mutex_);
   std::vector<Entry*> due;
@@ -39,21 +54,20 @@ void LineScheduler::loop() {
     for (Entry& e : entries_)
       if (!e.ended && (next == nullptr || e.due < next->due)) next = &e;
     if (next == nullptr) {
-      if (closing_) break;
+      if (closing_ || untilEmpty) break;
       wake_.wait(lock);
       continue;
     }
     const std::int64_t wait = next->due - clock_.nowMicros();
     if (wait > kWatchMicros) {
       // A phase that arrives meanwhile wakes the thread early.
-      wake_.wait_for(lock, std::chrono::microseconds(wait - kWatchMicros));
+      clock_.waitUntil(next->due - kWatchMicros, wake_, lock);
       continue;
     }
     if (wait > 0) {
       const std::int64_t until = next->due;
       lock.unlock();
-      while (clock_.nowMicros() < until) {
-      }
+      clock_.spinUntil(until);
       lock.lock();
       continue;
     }
@@ -63,6 +77,8 @@ void LineScheduler::loop() {
     due.clear();
     for (Entry& e : entries_)
       if (!e.ended && e.due <= now) due.push_back(&e);
+    std::sort(due.begin(), due.end(),
+              [](const Entry* a, const Entry* b) { return a->due < b->due; });
     lock.unlock();
     std::size_t endedNow = 0;
     for (Entry*& e : due) {

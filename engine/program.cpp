@@ -26,8 +26,12 @@ bool readImage(Line& line) {
   if (static_cast<long>(line.imageCapacity) < limit) limit = static_cast<long>(line.imageCapacity);
   long count = -1;     // bytes read; -1 when the file cannot be opened or read
   long long size = 0;  // the file's size, when it is too large
-  line.f_fw = std::fopen(line.imagePath, "rb");
-  if (line.f_fw != nullptr) {
+  if (line.imageGiven) {
+    const std::size_t given = line.givenSize;
+    count = given > static_cast<std::size_t>(limit) ? limit + 1 : static_cast<long>(given);
+    if (count <= limit && count > 0) std::memcpy(line.fw_data, line.givenImage, given);
+    size = static_cast<long long>(given);
+  } else if ((line.f_fw = std::fopen(line.imagePath, "rb")) != nullptr) {
     count = read_file(line.f_fw, line.fw_data, limit);
     if (count > limit) {
       size = regularFileSize(line.f_fw);

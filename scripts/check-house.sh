@@ -5,6 +5,10 @@
 #            unchanged under every front end and with every driver);
 #   device/  includes nothing of engine/'s frame code (a receiver model that
 #            calls the sender's code would check nothing);
+#   session/ includes no front end, writes nothing to standard output or
+#            error and never ends the process (front ends decide all that);
+# (each room's include path is also its own folder and its dependencies':
+# cmake/Rooms.cmake, so the compiler refuses most wrong includes by itself)
 #   every C++ file is formatted as .clang-format says.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -21,7 +25,15 @@ check_includes() {
   fi
 }
 
-check_includes engine 'drivers/|device/|ui/|cli/' "drivers/, device/, ui/ or cli/"
+check_includes engine 'drivers/|device/|ui/|cli/|session/' "drivers/, device/, ui/, cli/ or session/"
+check_includes session 'cli/|ui/|console/' "a front end (cli/, ui/, console/)"
+
+stdio=$(grep -rnE "\b(std::)?(printf|puts|perror)\(|\bstd(out|err)\b|std::cout|std::cerr|\b(std::)?(_Exit|exit|abort|quick_exit)\(" session --include='*.cpp' --include='*.h' || true)
+if [ -n "$stdio" ]; then
+  echo "session/ must not print or end the process:"
+  echo "$stdio"
+  failed=1
+fi
 check_includes device 'engine/frame' "engine/'s frame code"
 
 if command -v clang-format >/dev/null; then

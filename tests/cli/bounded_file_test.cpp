@@ -7,12 +7,13 @@
 #include <filesystem>
 
 #include "files/shown_text.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 TEST(BoundedFile, ReadsUpToItsLimitAndNamesWhatItRefuses) {
-  const auto dir = std::filesystem::temp_directory_path() / "uploader-bounded-file";
-  std::filesystem::create_directories(dir);
+  const TempFolder folder("uploader-bounded-file");
+  const auto& dir = folder.path();
   const std::string path = (dir / "ten.bin").string();
   std::FILE* f = std::fopen(path.c_str(), "wb");
   std::fputs("0123456789", f);
@@ -27,7 +28,6 @@ TEST(BoundedFile, ReadsUpToItsLimitAndNamesWhatItRefuses) {
   EXPECT_EQ(files::readFile(dir.string(), 10, bytes, error), files::Problem::directory);
   EXPECT_NE(error.find("is a directory"), std::string::npos) << error;
   EXPECT_EQ(files::readFile((dir / "none").string(), 10, bytes, error), files::Problem::missing);
-  std::filesystem::remove_all(dir);
 }
 
 TEST(ShownText, EscapesWhatATerminalWouldActOnAndKeepsTheRest) {

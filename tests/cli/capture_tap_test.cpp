@@ -1,13 +1,13 @@
 // The capture tap around an adapter: every call reaches the driver unchanged,
 // and exactly the packets the driver accepted land in the capture.
-#include "cli/capture_tap.h"
+#include "session/capture_tap.h"
 
 #include <filesystem>
 
-#include "cli/capture_writer.h"
 #include "device/capture_reader.h"
 #include "engine/state.h"
 #include "profiles/profiles.h"
+#include "session/capture_writer.h"
 #include "tests/support/upload_harness.h"
 
 namespace {
@@ -89,8 +89,8 @@ TEST_F(Tapped, PassesFailuresAndReasonsThrough) {
 TEST(CaptureWriter, RefusesAFileItCannotCreate) {
   CaptureWriter writer;
   std::string error;
-  const std::string path =
-      (std::filesystem::temp_directory_path() / "no-such-folder-here" / "x.pcap").string();
+  const TempFolder folder("uploader-capture-writer");
+  const std::string path = (folder / "no-such-folder-here" / "x.pcap").string();
   EXPECT_FALSE(writer.open(path, error));
   EXPECT_NE(error.find(path), std::string::npos) << error;
   EXPECT_FALSE(writer.isOpen());

@@ -7,10 +7,12 @@
 #include <regex>
 #include <sstream>
 
-#include "cli/image_checks.h"
 #include "cli/nearest_word.h"
-#include "cli/record_log.h"
-#include "cli/sha256.h"
+#include "cli/record_result.h"
+#include "session/image.h"
+#include "session/record_log.h"
+#include "session/sha256.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -51,8 +53,8 @@ TEST(NearestWord, SuggestsOnlyWhatIsNear) {
 }
 
 TEST(RecordLog, StampsEveryLineAndEndsWithTheResult) {
-  const auto path = std::filesystem::temp_directory_path() / "uploader-record-log-test.log";
-  std::filesystem::remove(path);
+  const TempFolder folder("uploader-record-log");
+  const auto path = folder / "record.log";
   LogCollector usual;
   {
     RecordLog record(usual);
@@ -60,17 +62,18 @@ TEST(RecordLog, StampsEveryLineAndEndsWithTheResult) {
     ASSERT_TRUE(record.open(path.string(), error)) << error;
     record.write("Send errors: ");  // a line in two pieces gets one stamp
     record.write("3\nClosed device SIM00001\n");
-    record.note(resultLine("file=\"fw.bin\"", 0));
+    record.note(resultLine(nullptr, "fw.bin", "adapter=sim address=7", "v1.2", 0));
   }
   EXPECT_EQ(usual.text(), "Send errors: 3\nClosed device SIM00001\n");
   std::stringstream text;
   text << std::ifstream(path, std::ios::binary).rdbuf();
   const std::string t = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d )";
   EXPECT_TRUE(std::regex_match(
-      text.str(), std::regex(t + "Send errors: 3\n" + t + "Closed device SIM00001\n" + t +
-                             "result: file=\"fw.bin\" result=DONE exit=0\n")))
+      text.str(),
+      std::regex(
+          t + "Send errors: 3\n" + t + "Closed device SIM00001\n" + t +
+          "result: file=\"fw.bin\" adapter=sim address=7 profile=v1.2 result=DONE exit=0\n")))
       << text.str();
-  std::filesystem::remove(path);
 }
 
 }  // namespace

@@ -4,33 +4,28 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tests/cli/run_process.h"
+#include "tests/support/temp_folder.h"
 
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    // The process id keeps apart test runs of other builds going at the same time.
-    std::string name = std::string("uploader-cli-") + info->test_suite_name() + "-" + info->name() +
-                       "-" + std::to_string(::getpid());
-    for (char& c : name)
-      if (c == '/') c = '_';
-    const auto p = std::filesystem::temp_directory_path() / name;
-    std::filesystem::remove_all(p);
-    std::filesystem::create_directories(p);
-    dir = p.string();
+    folder = std::make_unique<TempFolder>(std::string("uploader-cli-") + info->test_suite_name() +
+                                          "-" + info->name());
+    dir = folder->string();
   }
   void TearDown() override {
-    std::error_code ec;
-    if (!HasFailure()) std::filesystem::remove_all(dir, ec);
+    if (HasFailure()) folder->keep();  // its files, to look at
+    folder.reset();
   }
 
   ProcessResult cli(const std::vector<std::string>& args, int timeoutSeconds = 120,
@@ -68,7 +63,8 @@ class CliTest : public ::testing::Test {
     return bytes;
   }
 
-  std::string dir;
+  std::unique_ptr<TempFolder> folder;
+  std::string dir;  // the folder's path
 };
 
 inline bool contains(const std::string& text, const std::string& part) {

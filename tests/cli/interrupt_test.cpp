@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "engine/line.h"
+#include "session/stop_requests.h"
 
 TEST(Interrupt, AStopRequestReachesTheWatchedLinesOnly) {
   auto a = std::make_unique<Line>(), b = std::make_unique<Line>(), gone = std::make_unique<Line>();

@@ -22,10 +22,10 @@ TEST(Options, UploadTakesEveryOptionInAnyOrder) {
   ASSERT_EQ(r.status, ParseStatus::run) << r.error;
   EXPECT_EQ(o.command, Command::upload);
   EXPECT_EQ(o.file, "fw.bin");
-  EXPECT_EQ(o.address, 512);
+  EXPECT_EQ(o.addresses.front(), 512);
   EXPECT_EQ(o.profile, "early");
   EXPECT_TRUE(o.fast);
-  EXPECT_EQ(o.adapterName, "sim");
+  EXPECT_EQ(o.adapterNames, std::vector<std::string>{"sim"});
   EXPECT_EQ(o.serial, "A1");
   EXPECT_EQ(o.capture, "c.pcap");
   EXPECT_TRUE(o.quiet);
@@ -39,10 +39,10 @@ TEST(Options, UploadTakesEveryOptionInAnyOrder) {
 TEST(Options, DefaultsAreAddressOneProfileV12AndNoAdapterNamed) {
   Options o;
   ASSERT_EQ(parse({"upload", "fw.bin"}, o).status, ParseStatus::run);
-  EXPECT_EQ(o.address, 1);
+  EXPECT_EQ(o.addresses.front(), 1);
   EXPECT_EQ(o.profile, "v1.2");
   EXPECT_FALSE(o.fast);
-  EXPECT_TRUE(o.adapterName.empty());
+  EXPECT_TRUE(o.adapterNames.empty());
   EXPECT_TRUE(o.serial.empty());
   EXPECT_TRUE(o.driverSettings.empty());
 }
@@ -145,7 +145,7 @@ TEST(Options, ShortFormsAndTheTechniciansOptions) {
                                "--force", "--log", "fixtures.log"},
                               o);
   ASSERT_EQ(r.status, ParseStatus::run) << r.error;
-  EXPECT_EQ(o.address, 12);
+  EXPECT_EQ(o.addresses.front(), 12);
   EXPECT_EQ(o.profile, "v1.1");
   EXPECT_TRUE(o.fast && o.quiet && o.verbose && o.force);
   EXPECT_EQ(o.logFile, "fixtures.log");

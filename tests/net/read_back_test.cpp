@@ -1,15 +1,15 @@
 // upload --read-back before and after an upload, against a node of the
 // test's own with RDM responders: who is read back under which profile,
 // and when an upload counts as taken.
-#include "cli/read_back.h"
+#include "session/read_back.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
 
-#include "cli/exit_codes.h"
-#include "cli/interrupt.h"
+#include "profiles/profiles.h"
+#include "session/stop_requests.h"
 #include "tests/net/fake_rdm_node.h"
 
 namespace {
@@ -39,15 +39,28 @@ class ReadBackFlow : public ::testing::Test {
     tuning.afterBoundMs = 300;
     tuning.retryPauseMs = 50;
   }
-  Options upload(const char* profile, bool force = false) {
-    Options o;
-    std::vector<const char*> args{
-        "uploader-cli", "upload",    "fw.bin", "--adapter", "artnet:127.0.0.1:0:0:1",
-        "--read-back",  "--address", "7",      "--profile", profile};
-    if (force) args.push_back("--force");
-    EXPECT_EQ(parseOptions(static_cast<int>(args.size()), args.data(), o).status, ParseStatus::run);
+  ReadBackRequest upload(const char* profile, bool force = false) {
+    ReadBackRequest o;
+    o.adapter = "artnet:127.0.0.1:0:0:1";
+    o.address = 7;
+    o.profile = findProfile(profile);
+    o.force = force;
     return o;
   }
+  // What the read-back told, line by line.
+  struct Told final : ReadBackObserver {
+    void reading(const std::string& t) override { text += t + "\n"; }
+    void notice(const std::string& t) override { text += t + "\n"; }
+    void problem(const std::string& t) override { text += "error: " + t + "\n"; }
+    std::string text;
+  };
+  ReadBackStatus before(const ReadBackRequest& o, ReadBack& rb) {
+    return readBackBefore(o, rb, told, tuning);
+  }
+  ReadBackStatus after(const ReadBackRequest& o, ReadBack& rb) {
+    return readBackAfter(o, rb, told, tuning);
+  }
+  Told told;
   void newVersion(std::uint32_t device) {
     node.change([device](std::vector<FakeResponder>& all) {
       for (FakeResponder& r : all)
@@ -60,71 +73,72 @@ class ReadBackFlow : public ::testing::Test {
 };
 
 TEST_F(ReadBackFlow, EveryFixtureOfOursIsReadBeforeAndAfter) {
-  const Options o = upload("v1.2");
+  const ReadBackRequest o = upload("v1.2");
   ReadBack rb;
-  ASSERT_EQ(readBackBefore(o, rb, tuning), exitDone);
+  ASSERT_EQ(before(o, rb), ReadBackStatus::go);
   ASSERT_EQ(rb.targets.size(), 2u);  // both of ours; not the other maker's
   EXPECT_EQ(rb.targets[0].before.softwareVersion, 0x00010000u);
   newVersion(1);
   newVersion(2);
-  EXPECT_EQ(readBackAfter(o, rb, tuning), exitDone);
+  EXPECT_EQ(after(o, rb), ReadBackStatus::go);
 }
 
 TEST_F(ReadBackFlow, AFixtureThatKeptItsVersionOrWentSilentFails) {
-  const Options o = upload("v1.2");
+  const ReadBackRequest o = upload("v1.2");
   ReadBack rb;
-  ASSERT_EQ(readBackBefore(o, rb, tuning), exitDone);
+  ASSERT_EQ(before(o, rb), ReadBackStatus::go);
   newVersion(1);
-  EXPECT_EQ(readBackAfter(o, rb, tuning), exitReadBack);  // 2 kept 1.0
+  EXPECT_EQ(after(o, rb), ReadBackStatus::notConfirmed);  // 2 kept 1.0
   node.change([](std::vector<FakeResponder>& all) { all[1].silent = true; });
   newVersion(2);
-  EXPECT_EQ(readBackAfter(o, rb, tuning), exitReadBack);  // 2 stopped answering
+  EXPECT_EQ(after(o, rb), ReadBackStatus::notConfirmed);  // 2 stopped answering
 }
 
 TEST_F(ReadBackFlow, EarlierProfilesReadOnlyTheFixtureAtTheAddress) {
-  const Options o = upload("v1.1");
+  const ReadBackRequest o = upload("v1.1");
   ReadBack rb;
-  ASSERT_EQ(readBackBefore(o, rb, tuning), exitDone);
+  ASSERT_EQ(before(o, rb), ReadBackStatus::go);
   ASSERT_EQ(rb.targets.size(), 1u);
   EXPECT_EQ(rb.targets[0].uid, (rdm::Uid{0x29A9, 1}));
   newVersion(1);
-  EXPECT_EQ(readBackAfter(o, rb, tuning), exitDone);
+  EXPECT_EQ(after(o, rb), ReadBackStatus::go);
 }
 
 TEST_F(ReadBackFlow, NoFixtureBeforeIsRefusedUnlessForced) {
   node.change([](std::vector<FakeResponder>& all) { all.resize(0); });
   ReadBack rb;
-  EXPECT_EQ(readBackBefore(upload("v1.2"), rb, tuning), exitReadBack);
+  EXPECT_EQ(before(upload("v1.2"), rb), ReadBackStatus::notConfirmed);
   ReadBack forced;
-  const Options o = upload("v1.2", true);
-  EXPECT_EQ(readBackBefore(o, forced, tuning), exitDone);
+  const ReadBackRequest o = upload("v1.2", true);
+  EXPECT_EQ(before(o, forced), ReadBackStatus::go);
   // Sent anyway, but nothing confirms it.
-  EXPECT_EQ(readBackAfter(o, forced, tuning), exitReadBack);
+  EXPECT_EQ(after(o, forced), ReadBackStatus::notConfirmed);
 }
 
 TEST_F(ReadBackFlow, CtrlCEndsTheWaitForTheRestart) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  const Options o = upload("v1.2");
+  const ReadBackRequest o = upload("v1.2");
   ReadBack rb;
-  ASSERT_EQ(readBackBefore(o, rb, tuning), exitDone);
+  ASSERT_EQ(before(o, rb), ReadBackStatus::go);
   tuning.settleMsOverride = 60000;
   const auto begun = std::chrono::steady_clock::now();
   EXPECT_EXIT(
       {
-        requestInterrupt();
-        std::exit(readBackAfter(o, rb, tuning));
+        requestStop();
+        const bool stopped = after(o, rb) == ReadBackStatus::stopped;
+        std::fputs(told.text.c_str(), stderr);
+        std::exit(stopped ? 130 : 1);
       },
-      ::testing::ExitedWithCode(exitInterrupted), "interrupted while reading the fixtures back");
+      ::testing::ExitedWithCode(130), "interrupted while reading the fixtures back");
   EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(5));
 }
 
 TEST_F(ReadBackFlow, AdaptersWithoutRdmAreRefusedAsUsage) {
   for (const char* adapter : {"sacn:1", "sim", "d2xx"}) {
-    Options o = upload("v1.2");
-    o.adapterName = adapter;
-    o.adapterNames = {adapter};
+    ReadBackRequest o = upload("v1.2");
+    o.adapter = adapter;
     ReadBack rb;
-    EXPECT_EQ(readBackBefore(o, rb, tuning), exitUsage) << adapter;
+    EXPECT_EQ(before(o, rb), ReadBackStatus::noRdm) << adapter;
   }
 }
 

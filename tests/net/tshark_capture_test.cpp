@@ -18,12 +18,12 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/fleet.h"
 #include "drivers/artnet.h"
 #include "drivers/sacn.h"
 #include "engine/program.h"
 #include "profiles/profiles.h"
 #include "tests/net/net_harness.h"
+#include "tests/support/session_plan.h"
 
 extern char** environ;
 
@@ -255,18 +255,14 @@ TEST_F(CaptureTest, AFleetOfFourUniversesCarriesASingleUploadOnEach) {
   artnet::Settings settings;
   settings.nodePort = node.port();
   settings.replyPort = 0;
-  std::vector<FleetLine> lines;
+  std::vector<SessionLine> lines;
   for (int universe = 1; universe <= 4; ++universe) {
     std::string error;
     const std::string argument = "127.0.0.1:0:0:" + std::to_string(universe);
     lines.push_back({{"artnet:" + argument, "", ""}, artnet::makeWith(argument, settings, error)});
     ASSERT_NE(lines.back().adapter, nullptr) << error;
   }
-  Options options;
-  options.file = path;
-  options.fast = true;
-  options.quiet = true;
-  ASSERT_EQ(runLines(options, lines).exitStatus, 0);
+  ASSERT_TRUE(allDone(runQuietly(planFor(path), lines)));
   stopCapture();
 
   auto args = onlyNode();

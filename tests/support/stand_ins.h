@@ -22,6 +22,11 @@ class InstantClock final : public Clock {
   void pauseUntil(std::int64_t deadline) override {
     if (deadline > now) now = deadline;
   }
+  void waitUntil(std::int64_t deadline, std::condition_variable&,
+                 std::unique_lock<std::mutex>&) override {
+    pauseUntil(deadline);
+  }
+  void spinUntil(std::int64_t deadline) override { pauseUntil(deadline); }
   void uploadBegins() override { ++begins; }
   void uploadEnds() override { ++ends; }
 

@@ -1,4 +1,4 @@
-#include "cli/address_list.h"
+#include "session/address_list.h"
 
 #include <algorithm>
 

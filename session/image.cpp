@@ -1,13 +1,11 @@
-#include "cli/image_checks.h"
+#include "session/image.h"
 
 #include <cstdio>
 #include <filesystem>
 
-#include "cli/exit_codes.h"
-#include "cli/file_bytes.h"
-#include "cli/sha256.h"
-#include "cli/terminal_operator.h"
-#include "files/shown_text.h"
+#include "engine/file_size.h"
+#include "files/bounded_file.h"
+#include "session/sha256.h"
 
 namespace {
 
@@ -83,21 +81,29 @@ std::string imageRefusal(ImageLooks looks, const std::string& path) {
   return "";
 }
 
-int checkImage(const std::string& path, bool quiet, bool force, ImageFacts& facts) {
-  std::vector<std::uint8_t> bytes;
-  std::string error;
-  facts = {};
-  if (!readFileBytes(path, bytes, error)) return exitDone;  // the upload reports it
-  facts.read = true;
-  facts.size = bytes.size();
-  facts.sha256 = sha256Hex(bytes.data(), bytes.size());
-  if (!quiet) {
-    std::fprintf(stderr, "image %s: %zu bytes, SHA-256 %s\n", files::quoted(path).c_str(),
-                 facts.size, facts.sha256.c_str());
-    std::fflush(stderr);
+bool loadImage(const std::string& path, ImageBytes& image, std::string& error) {
+  image = {};
+  image.name = path;
+  files::InputFile in;
+  if (!in.open(path)) {
+    error = in.error();
+    return false;
   }
-  const std::string refusal = imageRefusal(imageLooks(bytes), path);
-  if (refusal.empty() || force) return exitDone;
-  printError(stderr, refusal.c_str());
-  return exitFileRefused;
+  std::vector<std::uint8_t> bytes(kLargestImage + 1);
+  const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), in.stream());
+  if (std::ferror(in.stream())) {
+    error = "cannot read " + path;
+    return false;
+  }
+  if (got > kLargestImage) {
+    const long long size = regularFileSize(in.stream());
+    image.tooLarge = true;
+    image.fileSize = size > static_cast<long long>(got) ? static_cast<std::size_t>(size) : got;
+    return true;
+  }
+  bytes.resize(got);
+  image.bytes = std::move(bytes);
+  image.fileSize = got;
+  image.sha256 = sha256Hex(image.bytes.data(), image.bytes.size());
+  return true;
 }

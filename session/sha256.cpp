@@ -1,4 +1,4 @@
-#include "cli/sha256.h"
+#include "session/sha256.h"
 
 #include <array>
 #include <cstdio>

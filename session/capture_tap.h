@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "cli/capture_writer.h"
 #include "engine/adapter_wrapper.h"
+#include "session/capture_writer.h"
 
 class CaptureTap final : public AdapterWrapper {
  public:

@@ -1,36 +1,12 @@
-#include "cli/record_log.h"
+#include "session/record_log.h"
 
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 
-#include "cli/exit_codes.h"
-#include "drivers/registry.h"
-
 namespace {
 
 std::mutex timeMutex;  // localtime and gmtime share their result
-
-const char* resultWord(int exitCode) {
-  switch (exitCode) {
-    case exitDone:
-      return "DONE";
-    case exitLineFailed:
-      return "FAILED";
-    case exitFileRefused:
-      return "REFUSED";
-    case exitNotIntact:
-      return "NOT-INTACT";
-    case exitUsage:
-      return "USAGE";
-    case exitInterrupted:
-      return "STOPPED";
-    case exitOutputFailed:
-      return "DONE-OUTPUT-LOST";
-    default:
-      return "ENDED";
-  }
-}
 
 }  // namespace
 
@@ -54,11 +30,6 @@ std::string isoLocalTime(std::time_t t) {
   std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60,
                 minutes % 60);
   return std::string(stamp) + zone;
-}
-
-std::string resultLine(const std::string& fields, int exitCode) {
-  return "result: " + fields + " result=" + resultWord(exitCode) +
-         " exit=" + std::to_string(exitCode);
 }
 
 RecordLog::~RecordLog() {
@@ -96,16 +67,4 @@ void RecordLog::append(const char* text) {
     p += n;
   }
   std::fflush(file_);
-}
-
-int recordResult(RecordLog& record, const Options& o, const ImageFacts& image, int exitCode) {
-  if (!record.isOpen()) return exitCode;
-  std::string fields = "file=\"" + o.file + "\"";
-  if (image.read) fields += " size=" + std::to_string(image.size) + " sha256=" + image.sha256;
-  fields +=
-      " adapter=" + (o.adapterName.empty() ? std::string(defaultAdapterName()) : o.adapterName);
-  if (!o.serial.empty()) fields += " serial=" + o.serial;
-  fields += " address=" + std::to_string(o.address) + " profile=" + o.profile;
-  record.note(resultLine(fields, exitCode));
-  return exitCode;
 }

@@ -1,16 +1,13 @@
-#include "cli/read_back.h"
+#include "session/read_back.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "cli/exit_codes.h"
-#include "cli/interrupt.h"
-#include "cli/rdm_target.h"
-#include "cli/terminal_operator.h"
 #include "drivers/artnet_rdm_udp.h"
 #include "drivers/artnet_wire.h"
+#include "drivers/registry.h"
 #include "files/shown_text.h"
-#include "profiles/profiles.h"
+#include "session/stop_requests.h"
 
 namespace {
 
@@ -19,7 +16,7 @@ Clock& clockOf(const ReadBackTuning& t) { return t.clock != nullptr ? *t.clock :
 // Waits `ms` in short steps; false as soon as a stop is asked for (Ctrl-C).
 bool pauseUnlessStopped(Clock& clock, unsigned ms) {
   const std::int64_t end = clock.nowMicros() + std::int64_t{ms} * 1000;
-  while (!interruptRequested()) {
+  while (!stopRequested()) {
     const std::int64_t now = clock.nowMicros();
     if (now >= end) return true;
     clock.pauseUntil(std::min(end, now + 100'000));
@@ -27,9 +24,9 @@ bool pauseUnlessStopped(Clock& clock, unsigned ms) {
   return false;
 }
 
-int stopped() {
-  std::fputs("interrupted while reading the fixtures back\n", stderr);
-  return exitInterrupted;
+ReadBackStatus stopped(ReadBackObserver& observer) {
+  observer.notice("interrupted while reading the fixtures back");
+  return ReadBackStatus::stopped;
 }
 
 std::string versionText(std::uint32_t version, const std::string& label) {
@@ -49,38 +46,31 @@ bool openConversation(const ReadBack& rb, const ReadBackTuning& t,
 
 }  // namespace
 
-int readBackBefore(const Options& o, ReadBack& rb, const ReadBackTuning& t) {
-  if (o.adapterNames.size() > 1 || !o.linesFile.empty() || o.addresses.size() > 1) {
-    std::fputs(
-        "error: --read-back reads the fixtures of one line: give one --adapter and one "
-        "--address\n",
-        stderr);
-    return exitUsage;
-  }
-  if (o.json) {
-    std::fputs("error: --read-back reports as text only, not with --json\n", stderr);
-    return exitUsage;
-  }
+ReadBackStatus readBackBefore(const ReadBackRequest& o, ReadBack& rb, ReadBackObserver& observer,
+                              const ReadBackTuning& t) {
   std::string why;
-  if (!rdmTarget(o, rb.host, rb.portAddress, why)) {
-    printError(stderr, ("--read-back: " + why).c_str());
-    return exitUsage;
+  RdmPort port;
+  if (!adapterRdmPort(o.adapter, port, why)) {
+    observer.problem("--read-back: " + why);
+    return ReadBackStatus::noRdm;
   }
+  rb.host = port.host;
+  rb.portAddress = port.portAddress;
   artnet::UdpRdmTransport transport;
   if (!openConversation(rb, t, transport, why)) {
-    printError(stderr, why.c_str());
-    return exitLineFailed;
+    observer.problem(why);
+    return ReadBackStatus::lineFailed;
   }
-  artnet::RdmConversation rdm(transport, clockOf(t), rb.portAddress, controllerUid(o), t.timeouts);
+  artnet::RdmConversation rdm(transport, clockOf(t), rb.portAddress, o.controller, t.timeouts);
   // A profile whose resets go to every address upgrades every fixture on
   // the line; the others only the one at the chosen address.
-  const ReleaseProfile* profile = findProfile(o.profile.c_str());
+  const ReleaseProfile* profile = o.profile;
   const bool every = profile != nullptr && profile->resetAddressMode == ResetAddressMode::broadcast;
   std::vector<rdm::Uid> uids;
   const bool tod = rdm.readTod(uids, why);
-  if (tod && !why.empty()) std::fprintf(stderr, "note: read back: %s\n", why.c_str());
+  if (tod && !why.empty()) observer.notice("note: read back: " + why);
   for (const rdm::Uid& uid : uids) {
-    if (interruptRequested()) return stopped();  // before anything was sent
+    if (stopRequested()) return stopped(observer);  // before anything was sent
     if (uid.manufacturer != kFixtureManufacturer) continue;
     const artnet::FixtureReading r = artnet::readFixture(rdm, uid, false);
     if (!every && (!r.hasInfo || r.info.startAddress != o.address)) continue;
@@ -91,13 +81,12 @@ int readBackBefore(const Options& o, ReadBack& rb, const ReadBackTuning& t) {
     target.labelBefore = r.softwareLabel;
     if (!r.unanswered.empty()) target.seenBefore = r.unanswered.front();
     rb.targets.push_back(target);
-    std::printf("read back before: %s address %s version %s\n", rdm::uidText(uid).c_str(),
-                r.hasInfo ? addressText(r.info.startAddress).c_str() : "?",
-                r.hasInfo ? versionText(r.info.softwareVersion, r.softwareLabel).c_str()
-                          : files::shown(target.seenBefore).c_str());
+    observer.reading("read back before: " + rdm::uidText(uid) + " address " +
+                     (r.hasInfo ? addressText(r.info.startAddress) : "?") + " version " +
+                     (r.hasInfo ? versionText(r.info.softwareVersion, r.softwareLabel)
+                                : files::shown(target.seenBefore)));
   }
-  std::fflush(stdout);
-  if (!rb.targets.empty()) return exitDone;
+  if (!rb.targets.empty()) return ReadBackStatus::go;
   const std::string where = rb.host + " port address " + artnet::portAddressText(rb.portAddress);
   const std::string whom =
       every ? "no fixture of manufacturer 29A9"
@@ -105,38 +94,37 @@ int readBackBefore(const Options& o, ReadBack& rb, const ReadBackTuning& t) {
   const std::string seen = tod ? whom + " answered over RDM through " + where
                                : "no table of devices from " + where + " (" + why + ")";
   if (!o.force) {
-    printError(stderr, ("--read-back: " + seen +
-                        "; nothing was sent (--force sends anyway, without reading back)")
-                           .c_str());
-    return exitReadBack;
+    observer.problem("--read-back: " + seen +
+                     "; nothing was sent (--force sends anyway, without reading back)");
+    return ReadBackStatus::notConfirmed;
   }
-  std::fprintf(stderr, "note: --read-back: %s; sending anyway (--force)\n", seen.c_str());
-  return exitDone;
+  observer.notice("note: --read-back: " + seen + "; sending anyway (--force)");
+  return ReadBackStatus::go;
 }
 
-int readBackAfter(const Options& o, ReadBack& rb, const ReadBackTuning& t) {
+ReadBackStatus readBackAfter(const ReadBackRequest& o, ReadBack& rb, ReadBackObserver& observer,
+                             const ReadBackTuning& t) {
   if (rb.targets.empty()) {
-    std::fputs(
-        "error: --read-back: no fixture was read before the upload, so it is not "
-        "confirmed by any fixture\n",
-        stderr);
-    return exitReadBack;
+    observer.problem(
+        "--read-back: no fixture was read before the upload, so it is not confirmed by any "
+        "fixture");
+    return ReadBackStatus::notConfirmed;
   }
   Clock& clock = clockOf(t);
   const unsigned settleMs =
       t.settleMsOverride != 0 ? t.settleMsOverride : static_cast<unsigned>(o.settleSeconds) * 1000;
   if (!o.quiet)
-    std::fprintf(stderr, "waiting %u s for the fixtures to restart, then reading them again\n",
-                 settleMs / 1000);
-  if (!pauseUnlessStopped(clock, settleMs)) return stopped();
+    observer.notice("waiting " + std::to_string(settleMs / 1000) +
+                    " s for the fixtures to restart, then reading them again");
+  if (!pauseUnlessStopped(clock, settleMs)) return stopped(observer);
 
   std::string why;
   artnet::UdpRdmTransport transport;
   if (!openConversation(rb, t, transport, why)) {
-    printError(stderr, why.c_str());
-    return exitReadBack;
+    observer.problem(why);
+    return ReadBackStatus::notConfirmed;
   }
-  artnet::RdmConversation rdm(transport, clock, rb.portAddress, controllerUid(o), t.timeouts);
+  artnet::RdmConversation rdm(transport, clock, rb.portAddress, o.controller, t.timeouts);
   const std::size_t n = rb.targets.size();
   std::vector<artnet::FixtureReading> after(n);
   std::vector<bool> changed(n, false);
@@ -144,7 +132,7 @@ int readBackAfter(const Options& o, ReadBack& rb, const ReadBackTuning& t) {
   for (;;) {
     bool all = true;
     for (std::size_t i = 0; i < n; ++i) {
-      if (interruptRequested()) return stopped();
+      if (stopRequested()) return stopped(observer);
       if (changed[i]) continue;
       after[i] = artnet::readFixture(rdm, rb.targets[i].uid, false);
       changed[i] = after[i].hasInfo && rb.targets[i].answered &&
@@ -152,7 +140,7 @@ int readBackAfter(const Options& o, ReadBack& rb, const ReadBackTuning& t) {
       all = all && changed[i];
     }
     if (all || clock.nowMicros() >= bound) break;
-    if (!pauseUnlessStopped(clock, t.retryPauseMs)) return stopped();
+    if (!pauseUnlessStopped(clock, t.retryPauseMs)) return stopped(observer);
   }
 
   int failed = 0;
@@ -168,16 +156,15 @@ int readBackAfter(const Options& o, ReadBack& rb, const ReadBackTuning& t) {
                       : !b.answered ? "no version before the upload to compare with"
                                     : "kept its version";
     const std::uint16_t at = a.hasInfo ? a.info.startAddress : b.before.startAddress;
-    std::printf(
-        "read back: %s address %s version %s -> %s  %s\n", rdm::uidText(b.uid).c_str(),
-        a.hasInfo || b.answered ? addressText(at).c_str() : "?", before.c_str(), now.c_str(),
-        changed[i] ? "changed: verified over RDM" : (std::string("NOT VERIFIED: ") + why).c_str());
+    observer.reading(
+        "read back: " + rdm::uidText(b.uid) + " address " +
+        (a.hasInfo || b.answered ? addressText(at) : "?") + " version " + before + " -> " + now +
+        "  " + (changed[i] ? "changed: verified over RDM" : std::string("NOT VERIFIED: ") + why));
     if (!changed[i]) {
       ++failed;
-      std::fprintf(stderr, "error: fixture %s: %s (before %s, after %s)\n",
-                   rdm::uidText(b.uid).c_str(), why, before.c_str(), now.c_str());
+      observer.problem("fixture " + rdm::uidText(b.uid) + ": " + why + " (before " + before +
+                       ", after " + now + ")");
     }
   }
-  std::fflush(stdout);
-  return failed == 0 ? exitDone : exitReadBack;
+  return failed == 0 ? ReadBackStatus::go : ReadBackStatus::notConfirmed;
 }

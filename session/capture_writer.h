@@ -1,7 +1,9 @@
 // Writes a classic libpcap capture of the DMX packets sent: link type 147
-// (LINKTYPE_USER0), one record per packet, microsecond time stamps. Every
-// record goes out in one write and is flushed at once, so a capture cut short
-// by an interrupted upload is valid up to its last whole record.
+// (LINKTYPE_USER0), one record per packet, microsecond time stamps. Records
+// go out whole and are flushed, so a capture cut short by an interrupted
+// upload is valid up to its last whole record. A writer that is spooled only
+// keeps each record in memory when it is written (the timing thread does no
+// file work) and a spool thread writes what is kept every few milliseconds.
 //
 // The capture is written under a temporary name beside the one asked for
 // (NAME.partial) and moved into place on close, once it holds at least one
@@ -14,7 +16,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <vector>
 
 inline constexpr std::uint32_t kCaptureSnapLength = 65535;
 
@@ -27,17 +31,30 @@ class CaptureWriter {
 
   // Creates the file and writes the global header. False with `error` when it cannot.
   bool open(const std::string& path, std::string& error);
-  // Appends one record stamped `unixMicros`. After a failure, writes nothing more.
+  // From now on, write() keeps records for drain() to write.
+  void spool() { spooled_ = true; }
+  // Appends one record stamped `unixMicros` (or keeps it, when spooled).
+  // After a failure, writes nothing more.
   void write(std::int64_t unixMicros, const std::uint8_t* bytes, std::size_t length);
-  // Closes the file and puts it in place, or removes it when it holds no record.
+  // Writes the records kept so far, whole, and flushes them.
+  void drain();
+  // Writes what is kept, closes the file and puts it in place, or removes it
+  // when it holds no record.
   void close();
 
   bool isOpen() const { return file_ != nullptr; }
-  std::size_t records() const { return records_; }
-  bool failed() const { return !error_.empty(); }
-  const std::string& error() const { return error_; }
+  std::size_t records() const;
+  bool failed() const;
+  std::string error() const;
 
  private:
+  void writeOut(const std::vector<std::uint8_t>& bytes, std::size_t count);
+
+  mutable std::mutex mutex_;  // the kept records; the file's writes one at a time
+  std::mutex fileMutex_;
+  bool spooled_ = false;
+  std::vector<std::uint8_t> kept_;
+  std::size_t keptCount_ = 0;
   std::FILE* file_ = nullptr;
   std::string path_;
   std::string writing_;  // the name written to: path_ + ".partial", or path_ itself

@@ -1,10 +1,9 @@
-#include "cli/line_targets.h"
+#include "session/line_targets.h"
 
 #include <fstream>
 #include <memory>
 #include <sstream>
 
-#include "cli/exit_codes.h"
 #include "drivers/registry.h"
 
 namespace {
@@ -47,7 +46,7 @@ bool readLinesFile(const std::string& path, std::vector<std::string>& out, std::
 }
 
 // The serial numbers the driver lists (at most kMaxListed).
-bool listSerials(const std::string& driver, const Options& o, std::vector<std::string>& serials,
+bool listSerials(const std::string& driver, const LineRequest& o, std::vector<std::string>& serials,
                  std::string& error) {
   std::unique_ptr<Adapter> adapter = makeAdapter(driver, o.driverSettings, error);
   if (adapter == nullptr) return false;
@@ -71,8 +70,8 @@ bool listSerials(const std::string& driver, const Options& o, std::vector<std::s
   return !serials.empty();
 }
 
-bool expand(const std::string& argument, const Options& o, std::vector<LineTarget>& lines,
-            std::string& error, int& status) {
+bool expand(const std::string& argument, const LineRequest& o, std::vector<LineTarget>& lines,
+            std::string& error, LineProblem& status) {
   const DriverEntry* entry = findDriver(argument);
   const std::size_t colon = argument.find(':');
   const std::string rest = colon == std::string::npos ? "" : argument.substr(colon + 1);
@@ -97,7 +96,7 @@ bool expand(const std::string& argument, const Options& o, std::vector<LineTarge
   std::vector<std::string> serials;
   if (!listSerials(driver, o, serials, error)) {
     error = argument + ": " + error;
-    status = exitLineFailed;
+    status = LineProblem::listingFailed;
     return false;
   }
   for (const std::string& s : serials) lines.push_back({driver + ":" + s, driver, s});
@@ -106,14 +105,13 @@ bool expand(const std::string& argument, const Options& o, std::vector<LineTarge
 
 }  // namespace
 
-bool lineTargets(const Options& o, std::vector<LineTarget>& lines, std::string& error,
-                 int& status) {
-  std::vector<std::string> arguments = o.adapterNames;
-  status = exitFileRefused;
-  if (!o.linesFile.empty() && !readLinesFile(o.linesFile, arguments, error)) return false;
+LineProblem lineTargets(const LineRequest& o, std::vector<LineTarget>& lines, std::string& error) {
+  std::vector<std::string> arguments = o.adapters;
+  if (!o.linesFile.empty() && !readLinesFile(o.linesFile, arguments, error))
+    return LineProblem::linesFile;
   if (arguments.empty()) arguments.push_back(defaultAdapterName());
-  status = exitUsage;
+  LineProblem status = LineProblem::usage;
   for (const std::string& a : arguments)
-    if (!expand(a, o, lines, error, status)) return false;
-  return true;
+    if (!expand(a, o, lines, error, status)) return status;
+  return LineProblem::none;
 }

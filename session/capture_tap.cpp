@@ -1,4 +1,4 @@
-#include "cli/capture_tap.h"
+#include "session/capture_tap.h"
 
 bool CaptureTap::load() {
   unixAtZero_ = wallClockMicros() - clock().nowMicros();

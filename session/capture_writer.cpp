@@ -1,4 +1,4 @@
-#include "cli/capture_writer.h"
+#include "session/capture_writer.h"
 
 #include <cerrno>
 #include <chrono>
@@ -39,6 +39,8 @@ bool CaptureWriter::open(const std::string& path, std::string& error) {
   path_ = path;
   records_ = 0;
   error_.clear();
+  kept_.clear();
+  keptCount_ = 0;
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::file_status target = fs::status(path, ec);
@@ -77,24 +79,72 @@ bool CaptureWriter::open(const std::string& path, std::string& error) {
 }
 
 void CaptureWriter::write(std::int64_t unixMicros, const std::uint8_t* bytes, std::size_t length) {
-  if (file_ == nullptr || failed()) return;
+  if (file_ == nullptr) return;
   const std::size_t kept = length < kCaptureSnapLength ? length : kCaptureSnapLength;
-  std::vector<std::uint8_t> record(16 + kept);
-  put32(record.data(), static_cast<std::uint32_t>(unixMicros / 1'000'000));
-  put32(record.data() + 4, static_cast<std::uint32_t>(unixMicros % 1'000'000));
-  put32(record.data() + 8, static_cast<std::uint32_t>(kept));
-  put32(record.data() + 12, static_cast<std::uint32_t>(length));
-  if (kept > 0) std::memcpy(record.data() + 16, bytes, kept);
-  if (std::fwrite(record.data(), record.size(), 1, file_) != 1 || std::fflush(file_) != 0) {
-    error_ = std::string("writing record ") + std::to_string(records_ + 1) +
-             " failed: " + std::strerror(errno);
+  std::uint8_t head[16];
+  put32(head, static_cast<std::uint32_t>(unixMicros / 1'000'000));
+  put32(head + 4, static_cast<std::uint32_t>(unixMicros % 1'000'000));
+  put32(head + 8, static_cast<std::uint32_t>(kept));
+  put32(head + 12, static_cast<std::uint32_t>(length));
+  if (spooled_) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!error_.empty()) return;
+    kept_.insert(kept_.end(), head, head + 16);
+    kept_.insert(kept_.end(), bytes, bytes + kept);
+    ++keptCount_;
     return;
   }
-  ++records_;
+  std::vector<std::uint8_t> record(head, head + 16);
+  record.insert(record.end(), bytes, bytes + kept);
+  writeOut(record, 1);
+}
+
+void CaptureWriter::drain() {
+  std::vector<std::uint8_t> out;
+  std::size_t count = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    out.swap(kept_);
+    count = keptCount_;
+    keptCount_ = 0;
+  }
+  if (count > 0) writeOut(out, count);
+}
+
+void CaptureWriter::writeOut(const std::vector<std::uint8_t>& bytes, std::size_t count) {
+  std::lock_guard<std::mutex> file(fileMutex_);
+  if (file_ == nullptr || failed()) return;
+  if (std::fwrite(bytes.data(), bytes.size(), 1, file_) != 1 || std::fflush(file_) != 0) {
+    const int code = errno;
+    std::lock_guard<std::mutex> lock(mutex_);
+    error_ = std::string("writing record ") + std::to_string(records_ + 1) +
+             " failed: " + std::strerror(code);
+    return;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  records_ += count;
+}
+
+std::size_t CaptureWriter::records() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return records_;
+}
+
+bool CaptureWriter::failed() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return !error_.empty();
+}
+
+std::string CaptureWriter::error() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return error_;
 }
 
 void CaptureWriter::close() {
   if (file_ == nullptr) return;
+  drain();
+  std::lock_guard<std::mutex> file(fileMutex_);
+  std::lock_guard<std::mutex> lock(mutex_);
   if (std::fclose(file_) != 0 && error_.empty())
     error_ = std::string("closing the file failed: ") + std::strerror(errno);
   file_ = nullptr;

@@ -1,0 +1,30 @@
+// upload --read-back on the terminal: the session's read-back over RDM,
+// its readings on standard output and its notes and errors on standard
+// error, its outcome as an exit status.
+#pragma once
+
+#include "cli/options.h"
+#include "session/read_back.h"
+
+// --rdm-uid, or the default controller UID.
+rdm::Uid controllerUid(const Options& options);
+
+class ReadBackRun {
+ public:
+  explicit ReadBackRun(const Options& options, const ReadBackTuning& tuning = {});
+  // Before the upload: exitDone to go on; otherwise the exit status to end
+  // with, the reason shown (several lines or addresses, --json, an adapter
+  // without RDM: usage; no target without --force: exitReadBack).
+  int before();
+  // After an upload that ran to its end: exitDone when every fixture
+  // answered with a new version; else exitReadBack (exitInterrupted on Ctrl-C).
+  int after();
+
+  const ReadBack& readBack() const { return readBack_; }
+
+ private:
+  const Options& options_;
+  ReadBackTuning tuning_;
+  ReadBackRequest request_;
+  ReadBack readBack_;
+};
