@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "drivers/artnet_wire.h"
 #include "files/shown_text.h"
 #include "session/address_list.h"
+#include "session/read_back.h"
 
 namespace {
 
@@ -61,6 +63,23 @@ nlohmann::ordered_json textOrNull(const std::string& text) {
   return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
 }
 
+nlohmann::ordered_json readBackJson(const ReadBack* rb) {
+  if (rb == nullptr) return nullptr;
+  nlohmann::ordered_json fixtures = nlohmann::ordered_json::array();
+  for (const ReadBackTarget& t : rb->targets)
+    fixtures.push_back({{"uid", rdm::uidText(t.uid)},
+                        {"address", t.answered && t.before.startAddress != 0xFFFF
+                                        ? nlohmann::ordered_json(t.before.startAddress)
+                                        : nlohmann::ordered_json(nullptr)},
+                        {"before", textOrNull(t.versionBefore)},
+                        {"after", textOrNull(t.versionAfter)},
+                        {"confirmed", t.confirmed},
+                        {"reason", textOrNull(t.why)}});
+  return {{"node", rb->host},
+          {"portAddress", artnet::portAddressText(rb->portAddress)},
+          {"fixtures", fixtures}};
+}
+
 }  // namespace
 
 std::string fleetJson(const FleetSummary& summary) {
@@ -82,7 +101,8 @@ std::string fleetJson(const FleetSummary& summary) {
                                          {"fast", summary.fast},
                                          {"resetsToEveryDevice", summary.resetsToEveryDevice},
                                          {"exitStatus", summary.exitStatus},
-                                         {"uploads", uploads}};
+                                         {"uploads", uploads},
+                                         {"readBack", readBackJson(summary.readBack)}};
   // Names from the command line or a node may hold any byte: replace what is no UTF-8.
   return report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }

@@ -18,6 +18,7 @@ struct FleetSummary {
   bool resetsToEveryDevice = false;  // v1.2: one upload per line reaches every fixture of the model
   int exitStatus = 0;
   std::vector<UploadReport> uploads;
+  const struct ReadBack* readBack = nullptr;  // --read-back: the fixtures before and after
 };
 
 // The table: line, address, result, bytes, time, reason; fits `columns`.

@@ -9,17 +9,22 @@
 
 namespace {
 
+// The readings on standard output, or on standard error when that carries the JSON report.
 class TerminalReadBack final : public ReadBackObserver {
  public:
+  explicit TerminalReadBack(bool json) : readings_(json ? stderr : stdout) {}
   void reading(const std::string& text) override {
-    std::printf("%s\n", text.c_str());
-    std::fflush(stdout);
+    std::fprintf(readings_, "%s\n", text.c_str());
+    std::fflush(readings_);
   }
   void notice(const std::string& text) override {
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
   }
   void problem(const std::string& text) override { printError(stderr, text.c_str()); }
+
+ private:
+  std::FILE* readings_;
 };
 
 int exitFor(ReadBackStatus status) {
@@ -66,15 +71,11 @@ int ReadBackRun::before() {
         stderr);
     return exitUsage;
   }
-  if (o.json) {
-    std::fputs("error: --read-back reports as text only, not with --json\n", stderr);
-    return exitUsage;
-  }
-  TerminalReadBack shown;
+  TerminalReadBack shown(o.json);
   return exitFor(readBackBefore(request_, readBack_, shown, tuning_));
 }
 
 int ReadBackRun::after() {
-  TerminalReadBack shown;
+  TerminalReadBack shown(options_.json);
   return exitFor(readBackAfter(request_, readBack_, shown, tuning_));
 }

@@ -13,8 +13,9 @@ class ReadBackRun {
  public:
   explicit ReadBackRun(const Options& options, const ReadBackTuning& tuning = {});
   // Before the upload: exitDone to go on; otherwise the exit status to end
-  // with, the reason shown (several lines or addresses, --json, an adapter
-  // without RDM: usage; no target without --force: exitReadBack).
+  // with, the reason shown (several lines or addresses, an adapter without
+  // RDM: usage; no target without --force: exitReadBack). With --json the
+  // readings go to standard error and into the report.
   int before();
   // After an upload that ran to its end: exitDone when every fixture
   // answered with a new version; else exitReadBack (exitInterrupted on Ctrl-C).

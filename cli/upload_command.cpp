@@ -152,7 +152,7 @@ int runOne(Upload& u, ReadBackRun& readBack) {
 }
 
 // Several lines, several addresses, or --json: a row per line, then the table or the report.
-int runMany(Upload& u, LogSink& logSink) {
+int runMany(Upload& u, LogSink& logSink, ReadBackRun& readBack) {
   const Options& o = u.o;
   const bool everyDevice = resetsReachEveryDevice(u.profile);
   if (everyDevice && o.addresses.size() > 1 && !o.quiet)
@@ -181,6 +181,10 @@ int runMany(Upload& u, LogSink& logSink) {
   summary.fast = o.fast;
   summary.resetsToEveryDevice = everyDevice;
   summary.exitStatus = exitForAll(summary.uploads);
+  if (o.readBack) {
+    if (summary.exitStatus == exitDone) summary.exitStatus = readBack.after();
+    summary.readBack = &readBack.readBack();
+  }
   for (const UploadReport& r : summary.uploads) {
     int status = exitFor(r.outcome);
     if (status == exitDone && !r.captureLost.empty()) status = exitOutputFailed;
@@ -289,6 +293,6 @@ int runUpload(const Options& o) {
     const int refused = readBack.before();
     if (refused != exitDone) return recordRefusal(upload, refused);
   }
-  if (several) return runMany(upload, record);
+  if (several) return runMany(upload, record, readBack);
   return runOne(upload, readBack);
 }

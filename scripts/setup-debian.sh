@@ -16,6 +16,7 @@ packages=(
   tshark
   nsis zip lintian dpkg-dev file help2man debootstrap debian-archive-keyring
   ola iproute2
+  python3-jsonschema
 )
 [ "${1:-}" = quickstart ] && packages=("${quickstart_packages[@]}")
 missing=()

@@ -80,6 +80,8 @@ ReadBackStatus readBackBefore(const ReadBackRequest& o, ReadBack& rb, ReadBackOb
     target.before = r.info;
     target.labelBefore = r.softwareLabel;
     if (!r.unanswered.empty()) target.seenBefore = r.unanswered.front();
+    target.versionBefore = r.hasInfo ? versionText(r.info.softwareVersion, r.softwareLabel)
+                                     : files::shown(target.seenBefore);
     rb.targets.push_back(target);
     observer.reading("read back before: " + rdm::uidText(uid) + " address " +
                      (r.hasInfo ? addressText(r.info.startAddress) : "?") + " version " +
@@ -160,6 +162,11 @@ ReadBackStatus readBackAfter(const ReadBackRequest& o, ReadBack& rb, ReadBackObs
         "read back: " + rdm::uidText(b.uid) + " address " +
         (a.hasInfo || b.answered ? addressText(at) : "?") + " version " + before + " -> " + now +
         "  " + (changed[i] ? "changed: verified over RDM" : std::string("NOT VERIFIED: ") + why));
+    ReadBackTarget& kept = rb.targets[i];
+    kept.versionBefore = before;
+    kept.versionAfter = now;
+    kept.confirmed = changed[i];
+    kept.why = changed[i] ? "" : why;
     if (!changed[i]) {
       ++failed;
       observer.problem("fixture " + rdm::uidText(b.uid) + ": " + why + " (before " + before +

@@ -21,6 +21,11 @@ struct ReadBackTarget {
   rdm::DeviceInfo before;
   std::string labelBefore;
   std::string seenBefore;  // what came instead of DEVICE_INFO
+  // After the upload (readBackAfter):
+  std::string versionBefore;  // "0x00010000 \"1.0\"", or what came instead
+  std::string versionAfter;   // the same after the upload ("" before it is read)
+  bool confirmed = false;     // answered with another version than before
+  std::string why;            // when not confirmed: "kept its version", ...
 };
 
 struct ReadBack {

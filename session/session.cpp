@@ -123,7 +123,9 @@ std::string numberedPath(const std::string& path, std::size_t number) {
   const std::size_t slash = path.find_last_of("/\\");
   const std::size_t dot = path.rfind('.');
   const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-  const std::string suffix = "-" + std::to_string(number);
+  // Appended piece by piece: GCC 12's -Wrestrict misreads "literal" + string at -O3.
+  std::string suffix("-");
+  suffix.append(std::to_string(number));
   return extension ? path.substr(0, dot) + suffix + path.substr(dot) : path + suffix;
 }
 

@@ -1,0 +1,84 @@
+#!/usr/bin/python3
+"""The --json report against docs/report.schema.json: a good run, a failed
+line, an interrupted run, a capture cut short by a full device, and a
+--read-back run. Each report must validate, and say what the run did.
+
+usage: report_schema_test.py UPLOADER_CLI READ_BACK_REPORT SCHEMA
+"""
+import json
+import os
+import resource
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+try:
+    import jsonschema
+except ImportError:
+    print("python3-jsonschema is not installed: skipped")
+    sys.exit(77)
+
+cli, read_back_report, schema_path = sys.argv[1:4]
+schema = json.load(open(schema_path))
+failures = []
+
+
+def check(name, report, status, results):
+    try:
+        jsonschema.validate(report, schema)
+    except jsonschema.ValidationError as e:
+        failures.append(f"{name}: {e.message} at {list(e.absolute_path)}")
+        return
+    got = [u["result"] for u in report["uploads"]]
+    if report["exitStatus"] != status or got != results:
+        failures.append(f"{name}: exit {report['exitStatus']} {got}, wanted {status} {results}")
+
+
+with tempfile.TemporaryDirectory(prefix="uploader-report-") as folder:
+    image = os.path.join(folder, "image.bin")
+    with open(image, "wb") as f:
+        f.write(bytes((i * 7 + 1) & 0xFF for i in range(300)))
+
+    def run(name, args, status, results, limit=None):
+        def small_files():  # files past `limit` bytes cannot grow: a disk that filled
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+        p = subprocess.run([cli, "upload", image, "--fast", "--json"] + args, cwd=folder,
+                           capture_output=True, timeout=120,
+                           preexec_fn=small_files if limit else None)
+        if p.returncode != status:
+            failures.append(f"{name}: exit {p.returncode}, wanted {status}: {p.stderr.decode()}")
+        check(name, json.loads(p.stdout), status, results)
+
+    run("good", ["--adapter", "sim:2", "--capture", "good.pcap"], 0, ["done", "done"])
+    run("failed", ["--adapter", "sim:2", "--sim-fail", "write-after:20"], 1, ["failed", "failed"])
+    run("capture cut short", ["--adapter", "sim:2", "--capture", "cut.pcap"], 74,
+        ["done", "done"], limit=4096)
+
+    # Interrupted: SIGTERM once the frames go out (the log is on standard error).
+    with open(os.path.join(folder, "err"), "wb") as err:
+        p = subprocess.Popen([cli, "upload", image, "--json", "--adapter", "sim:3"], cwd=folder,
+                             stdout=subprocess.PIPE, stderr=err)
+        try:
+            for _ in range(1000):
+                if b"Sending data" in open(os.path.join(folder, "err"), "rb").read():
+                    break
+                time.sleep(0.01)
+            p.send_signal(signal.SIGTERM)
+            out, _ = p.communicate(timeout=30)
+        finally:
+            p.kill()
+    check("interrupted", json.loads(out), 130, ["stopped"] * 3)
+
+    p = subprocess.run([read_back_report, image], capture_output=True, timeout=120)
+    report = json.loads(p.stdout)
+    check("read-back", report, 5, ["done"])
+    if report.get("readBack") and [f["confirmed"] for f in report["readBack"]["fixtures"]] != [True, False]:
+        failures.append(f"read-back: fixtures {report['readBack']['fixtures']}")
+
+for f in failures:
+    print("FAILED", f)
+print("reports checked:", 5, "failures:", len(failures))
+sys.exit(1 if failures else 0)
