@@ -46,8 +46,8 @@ struct OwnLine {
   LogCollector log;
 };
 
-std::string writeImage(const std::string& name, std::size_t size) {
-  const auto path = std::filesystem::temp_directory_path() / name;
+std::string writeImage(const TempFolder& folder, const std::string& name, std::size_t size) {
+  const auto path = folder / name;
   const auto bytes = patternImage(size);
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(size));
@@ -55,8 +55,9 @@ std::string writeImage(const std::string& name, std::size_t size) {
 }
 
 TEST(TwoLines, UploadAtOnceEachAsIfAlone) {
-  const std::string a = writeImage("uploader-two-lines-a.bin", 30000);
-  const std::string b = writeImage("uploader-two-lines-b.bin", 700);
+  const TempFolder folder("uploader-two-lines");
+  const std::string a = writeImage(folder, "a.bin", 30000);
+  const std::string b = writeImage(folder, "b.bin", 700);
   OwnLine aloneA(profileV1_2, a, 7), aloneB(profileV1_1, b, 9);
   ASSERT_EQ(program(aloneA.line), uploadDone);
   ASSERT_EQ(program(aloneB.line), uploadDone);

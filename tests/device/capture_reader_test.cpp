@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "tests/support/temp_folder.h"
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -133,8 +135,8 @@ TEST(CaptureReader, ReportsTheLinkTypeItFinds) {
 }
 
 TEST(CaptureReader, ReadsAFileRecordByRecordAsItParsesMemory) {
-  const auto dir = std::filesystem::temp_directory_path() / "uploader-capture-stream";
-  std::filesystem::create_directories(dir);
+  const TempFolder folder("uploader-capture-stream");
+  const auto& dir = folder.path();
   const std::string path = (dir / "c.pcap").string();
   Bytes whole = header(0xA1B2C3D4, true);
   for (std::uint32_t i = 0; i < 3; ++i) record(whole, i, 0, Bytes(76 + i, 1), true);
@@ -160,12 +162,11 @@ TEST(CaptureReader, ReadsAFileRecordByRecordAsItParsesMemory) {
   std::string error;
   EXPECT_FALSE(vdev::readCapture(dir.string(), c, error));
   EXPECT_NE(error.find("is a directory"), std::string::npos) << error;
-  std::filesystem::remove_all(dir);
 }
 
 TEST(CaptureReader, NamesTheFileItCannotRead) {
-  const auto dir = std::filesystem::temp_directory_path() / "uploader-capture-reader";
-  std::filesystem::create_directories(dir);
+  const TempFolder folder("uploader-capture-reader");
+  const auto& dir = folder.path();
   const std::string missing = (dir / "no-such.pcap").string();
   vdev::Capture c;
   std::string error;
@@ -178,7 +179,6 @@ TEST(CaptureReader, NamesTheFileItCannotRead) {
   std::fclose(f);
   EXPECT_FALSE(vdev::readCapture(junk, c, error));
   EXPECT_NE(error.find(junk), std::string::npos) << error;
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -179,11 +179,9 @@ TEST(SacnCid, GivenCidsAreCheckedAndNeverTheNilOne) {
 
 class SacnCidFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() / "uploader-sacn-cid";
-    std::filesystem::remove_all(dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
+  // `dir` is not there yet: loadOrCreateCid makes the folders it needs.
+  void SetUp() override { dir = folder.path() / "cid-folder"; }
+  TempFolder folder{"uploader-sacn-cid"};
   std::filesystem::path dir;
 };
 

@@ -18,12 +18,9 @@ void UploadTest::SetUp() {
   fw_size = 0;
   fw_ptr = 0;
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::filesystem::path p =
-      std::filesystem::temp_directory_path() /
-      (std::string("uploader-") + info->test_suite_name() + "-" + info->name());
-  std::filesystem::remove_all(p);
-  std::filesystem::create_directories(p);
-  dir = p.string();
+  folder = std::make_unique<TempFolder>(std::string("uploader-") + info->test_suite_name() + "-" +
+                                        info->name());
+  dir = folder->string();
 }
 
 void UploadTest::TearDown() {
@@ -31,8 +28,7 @@ void UploadTest::TearDown() {
   mainLine.clock = nullptr;
   mainLine.op = nullptr;
   mainLine.log = nullptr;
-  std::error_code ec;
-  std::filesystem::remove_all(dir, ec);
+  folder.reset();
 }
 
 std::string UploadTest::chooseImage(const std::vector<std::uint8_t>& bytes, const char* name) {

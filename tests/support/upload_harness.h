@@ -16,6 +16,7 @@
 #include "engine/log.h"
 #include "engine/profile.h"
 #include "tests/support/stand_ins.h"
+#include "tests/support/temp_folder.h"
 
 using VirtualClock = InstantClock;
 
@@ -74,7 +75,8 @@ class UploadTest : public ::testing::Test {
   std::unique_ptr<sim::SimAdapter> sim_ = std::make_unique<sim::SimAdapter>();
   // The adapter run() uploads through; null: the simulated one.
   Adapter* adapter = nullptr;
-  std::string dir;
+  std::unique_ptr<TempFolder> folder;
+  std::string dir;  // the folder's path
   std::string log;
 };
 
