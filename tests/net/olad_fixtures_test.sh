@@ -11,6 +11,14 @@
 # sent and still not count as confirmed.
 # Exit 77 (skipped) where namespaces or olad cannot be had.
 #   olad_fixtures_test.sh UPLOADER-CLI IMAGE
+#
+# Nothing outlives the test: it keeps a deadline of its own (OLAD_TEST_DEADLINE
+# seconds, 150 by default; CTest's TIMEOUT is above it), after which every
+# process of the test gets SIGTERM and the cleanup below runs; the cleanup
+# also runs on INT, TERM and HUP. olad runs in a process group of its own that
+# the cleanup ends, and dies with this script even when the script is killed
+# outright. Two runs at once do not meet: each has its own namespaces (so its
+# own olad ports, 9010 for RPC included, and addresses) and config folder.
 set -uo pipefail
 cli=$1
 image=$2
@@ -24,8 +32,27 @@ fail() {
 }
 
 [ "$(id -u)" -eq 0 ] || skip "making network namespaces needs root"
-for tool in olad ola_dev_info ola_patch ola_rdm_discover ola_rdm_get ip setpriv; do
-  command -v "$tool" >/dev/null || skip "$tool is missing (Debian packages ola, iproute2, util-linux)"
+for tool in olad ola_dev_info ola_patch ola_rdm_discover ola_rdm_get ip setpriv setsid timeout; do
+  command -v "$tool" >/dev/null ||
+    skip "$tool is missing (Debian packages ola, iproute2, util-linux, coreutils)"
+done
+
+# Once: again under the deadline, in a process group of its own that timeout
+# signals as a whole. Should the process that started the test go away,
+# timeout gets SIGTERM and passes it on; should timeout go, this script gets it.
+if [ -z "${OLAD_TEST_UNDER_DEADLINE:-}" ]; then
+  export OLAD_TEST_UNDER_DEADLINE=1
+  exec setpriv --pdeathsig TERM timeout --kill-after=10 "${OLAD_TEST_DEADLINE:-150}" \
+    setpriv --pdeathsig TERM "$0" "$@"
+fi
+
+# Namespaces left by a run that was killed outright (its process is gone):
+# their processes are ended and the namespaces removed.
+for ns in $(ip netns list 2>/dev/null | sed -n 's/^\(upl\(ola\|cli\)\([0-9]*\)\)\( .*\)\?$/\1/p'); do
+  owner=${ns#upl???}
+  kill -0 "$owner" 2>/dev/null && continue
+  for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -KILL "$pid" 2>/dev/null; done
+  ip netns del "$ns" 2>/dev/null
 done
 
 tag=$$
@@ -33,13 +60,36 @@ ns_ola=uplola$tag
 ns_cli=uplcli$tag
 dir=$(mktemp -d "${TMPDIR:-/tmp}/olad-test.XXXXXX") || skip "no temporary folder"
 olad_pid=""
+# Whether process $1 is there and not yet a zombie.
+running() {
+  local state
+  state=$(ps -o stat= -p "$1" 2>/dev/null) && [[ $state != Z* ]]
+}
 cleanup() {
-  [ -n "$olad_pid" ] && kill "$olad_pid" 2>/dev/null && wait "$olad_pid" 2>/dev/null
-  ip netns del "$ns_ola" 2>/dev/null
-  ip netns del "$ns_cli" 2>/dev/null
+  trap - EXIT INT TERM HUP
+  if [ -n "$olad_pid" ]; then
+    kill -TERM -- "-$olad_pid" "$olad_pid" 2>/dev/null
+    for _ in $(seq 1 50); do running "$olad_pid" || break; sleep 0.1; done
+    kill -KILL -- "-$olad_pid" "$olad_pid" 2>/dev/null
+    wait "$olad_pid" 2>/dev/null
+  fi
+  # Anything else still in the test's namespaces (a client cut short).
+  for ns in "$ns_ola" "$ns_cli"; do
+    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -KILL "$pid" 2>/dev/null; done
+    ip netns del "$ns" 2>/dev/null
+  done
+  ip link del "va$tag" 2>/dev/null  # made, not yet moved into a namespace
   rm -rf "$dir"
 }
+on_signal() {
+  echo "FAIL: stopped by SIG$1 (the test's deadline or an interrupt)"
+  cleanup
+  exit 1
+}
 trap cleanup EXIT
+trap 'on_signal INT' INT
+trap 'on_signal TERM' TERM
+trap 'on_signal HUP' HUP
 
 ip netns add "$ns_ola" 2>/dev/null || skip "cannot make a network namespace (ip netns add)"
 ip netns add "$ns_cli" || skip "cannot make a second network namespace"
@@ -57,8 +107,10 @@ chmod 755 "$dir"
 chown -R 65534:65534 "$dir"
 as_nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$dir")
 as_ola() { ip netns exec "$ns_ola" "${as_nobody[@]}" "$@"; }
-# Each of these execs the next, so that $! is olad itself.
-ip netns exec "$ns_ola" "${as_nobody[@]}" olad -c "$dir" --no-http -l 2 >"$dir/olad.log" 2>&1 &
+# Each of these execs the next, so that $! is olad itself: the leader of a
+# process group of its own, killed should this script die first.
+ip netns exec "$ns_ola" setsid setpriv --reuid=65534 --regid=65534 --clear-groups --pdeathsig KILL \
+  env HOME="$dir" olad -c "$dir" --no-http -l 2 >"$dir/olad.log" 2>&1 &
 olad_pid=$!
 
 devices=""
