@@ -46,17 +46,23 @@ std::string readAll(const fs::path& file) {
   return s.str();
 }
 
-// Runs tshark with `args`, its output going to `out` and `err`. Returns the pid, or -1.
+// Runs tshark with `args`, its output going to `out` and `err`. Returns the
+// pid, or -1. Through setpriv where there is one, so that tshark gets SIGTERM
+// should this program die first: a crashed test leaves no capture running.
 pid_t spawnTshark(const std::vector<std::string>& args, const fs::path& out, const fs::path& err) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<char*> argv{const_cast<char*>("tshark")};
+  std::vector<char*> argv;
+  if (onPath("setpriv"))
+    for (const char* a : {"setpriv", "--pdeathsig", "TERM", "--"})
+      argv.push_back(const_cast<char*>(a));
+  argv.push_back(const_cast<char*>("tshark"));
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   pid_t pid = -1;
-  const int rc = posix_spawnp(&pid, "tshark", &actions, nullptr, argv.data(), environ);
+  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   return rc == 0 ? pid : -1;
 }
