@@ -341,6 +341,20 @@ std::vector<UploadReport> UploadSession::run() {
     std::lock_guard<std::mutex> lock(runningMutex_);
     running_ = &running;
   }
+  // A stop request (Ctrl-C, a signal) reaches the lines from here.
+  std::mutex watchMutex;
+  std::condition_variable watchWake;
+  bool over = false;
+  std::thread watcher([&] {
+    std::unique_lock<std::mutex> lock(watchMutex);
+    while (!over) {
+      if (stopRequested()) {
+        stop();
+        break;
+      }
+      watchWake.wait_for(lock, std::chrono::milliseconds(20));
+    }
+  });
   {
     CaptureSpool spool;
     LineScheduler timing(realClock());
@@ -350,6 +364,12 @@ std::vector<UploadReport> UploadSession::run() {
     for (Running& r : running) threads.emplace_back([this, &shared, &r] { runLine(shared, r); });
     for (std::thread& t : threads) t.join();
   }
+  {
+    std::lock_guard<std::mutex> lock(watchMutex);
+    over = true;
+  }
+  watchWake.notify_one();
+  watcher.join();
   {
     std::lock_guard<std::mutex> lock(runningMutex_);
     running_ = nullptr;

@@ -15,12 +15,7 @@ std::atomic<int> requests{0};
 
 bool stopRequested() { return requests.load() > 0; }
 
-int requestStop() {
-  const int before = requests.fetch_add(1);
-  for (std::atomic<Line*>& slot : watched)
-    if (Line* line = slot.load()) line->stopRequested.store(true);
-  return before;
-}
+int requestStop() { return requests.fetch_add(1); }
 
 WatchedLine::WatchedLine(Line& line) : slot_(-1) {
   for (int i = 0; i < kSlots && slot_ < 0; ++i) {

@@ -1,19 +1,23 @@
 // Stop requests: a front end asks every line being uploaded to stop after
 // the send in progress (the upload then closes its adapter and says where it
-// stopped). Plain atomics only, so that a signal handler may ask; what a
-// second request does (end the process) is the front end's to decide.
+// stopped). A request only counts, in one atomic, so that a signal handler
+// may ask; each running session watches the count and stops its lines
+// itself (a handler never touches a line another thread may be freeing).
+// What a second request does (end the process) is the front end's to decide.
 #pragma once
 
 struct Line;
 
-// Asks every watched line to stop, and every line watched from now on;
-// returns how many requests came before this one.
+// Asks every running session to stop its lines, and every line watched
+// from now on to stop before its first send; returns how many requests
+// came before this one.
 int requestStop();
 
 // Whether a stop was asked for since the process started.
 bool stopRequested();
 
-// Keeps a line on the list that requestStop() stops, for the scope of an upload.
+// Counts a line as open, for the scope of an upload; a line watched after a
+// request stops before its first send.
 class WatchedLine {
  public:
   explicit WatchedLine(Line& line);
