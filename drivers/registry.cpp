@@ -29,19 +29,19 @@ bool artnetRdmPort(const std::string& argument, RdmPort& port, std::string& why)
 const DriverEntry entries[] = {
     {"d2xx", "d2xx[:SERIAL|:all]", "FTDI's D2XX library (FTD2XX.dll / libftd2xx.so)", kNoOptions,
      makeD2xxReadingDescriptions, LineForm::serialOrAll, true, nullptr,
-     "the d2xx" UPLOADER_USB_NO_RDM},
+     ("the d2xx" UPLOADER_USB_NO_RDM)},
     {"sim", "sim[:N]", "simulated adapter (N lines), a virtual device on each line", sim::kOptions,
      sim::make, LineForm::count, true, nullptr,
-     "the simulated adapter has no RDM responders; fixtures are read through --adapter "
-     "artnet:NODE"},
+     ("the simulated adapter has no RDM responders; fixtures are read through --adapter "
+      "artnet:NODE")},
 #if defined(UPLOADER_WITH_FTDI)
     {"ftdi", "ftdi[:SERIAL|:all]",
      "FTDI adapters through libftdi1 (detaches ftdi_sio while in use)", kNoOptions, makeFtdi,
-     LineForm::serialOrAll, true, nullptr, "the ftdi" UPLOADER_USB_NO_RDM},
+     LineForm::serialOrAll, true, nullptr, ("the ftdi" UPLOADER_USB_NO_RDM)},
 #endif
 #if defined(UPLOADER_WITH_TTY)
     {"tty", "tty:PATH", "a serial port such as /dev/ttyUSB0 (ftdi_sio or any UART)", kNoOptions,
-     makeTty, LineForm::single, false, nullptr, "the tty" UPLOADER_USB_NO_RDM},
+     makeTty, LineForm::single, false, nullptr, ("the tty" UPLOADER_USB_NO_RDM)},
 #endif
     {"artnet", "artnet:HOST[:PORT-ADDRESS]", "an Art-Net node (ArtNzs, UDP 6454)", kNoOptions,
      artnet::make, LineForm::single, false, artnetRdmPort, nullptr},

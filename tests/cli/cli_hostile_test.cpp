@@ -164,6 +164,7 @@ TEST_F(CliHostile, DecodeSaysWhichFramesTheCaptureLacks) {
   const Packet reset = resetTo(1);
   const Case cases[] = {
       {{reset, dataFrame(0, chunk(0)), dataFrame(5, chunk(5))}, "sequence numbers 1-4 missing"},
+      {{reset, dataFrame(1, chunk(1)), dataFrame(2, chunk(2))}, "sequence number 0 missing"},
       {{damaged(reset), damaged(dataFrame(0, chunk(0)))},
        "no reset frame for address 1 arrived (2 frames had a bad CRC)"},
       {{reset, dataFrame(0, chunk(0)), damaged(dataFrame(1, chunk(1)))},
