@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
     for (int u = 1; u <= n; ++u) {
       std::string error;
       const std::string a = "127.0.0.1:" + std::to_string(u);
-      fleet.push_back({{"artnet:" + a, "", ""}, artnet::makeWith(a, settings, error)});
+      fleet.push_back({{"artnet:" + a, "", "", "", false}, artnet::makeWith(a, settings, error)});
     }
     UploadPlan plan = planFor(image);
     plan.capture = (dir / "net.pcap").string();

@@ -67,8 +67,7 @@ int list(const Options& o) {
   }
   // One adapter argument as it always was; several (or a form that makes
   // several lines) a block each, every line labelled with the line it names.
-  if (targets.size() == 1 && o.linesFile.empty() &&
-      targets.front().label == targets.front().adapter)
+  if (targets.size() == 1 && o.linesFile.empty() && !targets.front().fromForm)
     return listOne(o, targets.front().adapter, "", targets.front().serial);
   int worst = exitDone;
   for (const LineTarget& t : targets)

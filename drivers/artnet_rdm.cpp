@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 
 #include "drivers/artnet_rdm_wire.h"
 
@@ -78,8 +79,11 @@ bool RdmConversation::readTod(std::vector<rdm::Uid>& uids, std::string& why) {
     for (const auto& entry : blocks) have += entry.second.size();
     if (have >= total) break;
   }
+  // A UID the node lists twice is one fixture: listed and asked once.
+  std::set<rdm::Uid> listed;
   for (const auto& entry : blocks)
-    uids.insert(uids.end(), entry.second.begin(), entry.second.end());
+    for (const rdm::Uid& uid : entry.second)
+      if (listed.insert(uid).second) uids.push_back(uid);
   if (!heard) {
     why = nak ? "the node answered ArtTodRequest with TodNak (its table of devices is not ready)"
               : "no table of devices (ArtTodData) came within " + std::to_string(timeouts_.todMs) +

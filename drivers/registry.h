@@ -33,7 +33,7 @@ using DriverSettings = std::vector<DriverSetting>;
 enum class LineForm : std::uint8_t {
   single,       // one line: the argument is the driver's own
   serialOrAll,  // "ftdi:SERIAL": the adapter with that serial; "ftdi:all": each connected one
-  count,        // "sim:N": N lines, each an adapter of its own
+  count,        // "sim:N": N lines, each an adapter of its own; the maker takes "K" for line K
 };
 
 // Where fixtures are read back over RDM: a node and its port address.

@@ -1,5 +1,7 @@
 #include "drivers/sim.h"
 
+#include <cstdio>
+
 #include "files/shown_text.h"
 
 namespace sim {
@@ -165,11 +167,16 @@ const DriverOption kOptions[] = {
 
 std::unique_ptr<Adapter> make(const std::string& argument, const DriverSettings& given,
                               std::string& error) {
-  if (!argument.empty()) {
-    error = "the simulated adapter takes no argument: sim, not \"sim:" + argument + "\"";
+  // "sim:N": the Nth simulated line, whose adapter lists a serial of its own.
+  long line = 1;
+  if (!argument.empty() && !parseWholeNumber(argument, 1, 99999, line)) {
+    error = "sim:N takes a line number N from 1, not " + files::quoted(argument);
     return nullptr;
   }
   Settings s;
+  char serial[16];
+  std::snprintf(serial, sizeof serial, "SIM%05ld", line);
+  s.serials = {serial};
   for (const DriverSetting& option : given) {
     if (option.name == "--sim-device") {
       if (!deviceAddressOf(option.value, s.deviceAddress, error)) return nullptr;

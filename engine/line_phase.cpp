@@ -23,7 +23,6 @@ LinePhase::LinePhase(Line& line, unsigned dataPace) : line_(line), dataPace_(dat
   frameSeal(frame);
   logLine(lineLog(line), "Send reset with address %d\n", static_cast<int>(resetAddress));
   planned_ = kResetSends;
-  beganAt_ = lineClock(line).nowMicros();
 }
 
 void LinePhase::logFirstSend() {
@@ -75,6 +74,12 @@ std::optional<unsigned> LinePhase::end() {
 }
 
 std::optional<unsigned> LinePhase::step() {
+  // The phase begins with its first step, which a scheduler may make a
+  // little after the phase was made.
+  if (!begun_) {
+    begun_ = true;
+    beganAt_ = lineClock(line_).nowMicros();
+  }
   switch (stage_) {
     case Stage::reset:
       if (sent_ < planned_) {

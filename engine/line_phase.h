@@ -58,5 +58,6 @@ class LinePhase {
   std::uint16_t remaining_ = 0;
   std::uint16_t extraAllowance_ = 0;
   LineOutcome out_;
+  bool begun_ = false;
   std::int64_t beganAt_ = 0;
 };

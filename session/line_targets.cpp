@@ -1,10 +1,12 @@
 #include "session/line_targets.h"
 
-#include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 
 #include "drivers/registry.h"
+#include "files/bounded_file.h"
+#include "files/shown_text.h"
 
 namespace {
 
@@ -18,30 +20,40 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
+// An adapter argument and where it was given.
+struct Named {
+  std::string argument;
+  std::string origin;
+};
+
 // The adapter arguments in --lines FILE: one a line, "#" starts a comment.
-bool readLinesFile(const std::string& path, std::vector<std::string>& out, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "--lines: cannot read \"" + path + "\"";
+// The file must be a regular file (a FIFO would hold the upload for ever).
+bool readLinesFile(const std::string& path, std::vector<Named>& out, std::string& error) {
+  std::vector<std::uint8_t> bytes;
+  std::string why;
+  const files::Problem problem = files::readFile(path, kMaxLinesFile, bytes, why);
+  if (problem == files::Problem::tooLarge) {
+    error = "--lines: " + files::quoted(path) + " is larger than 1 MiB; it should list adapters";
     return false;
   }
-  std::string text(kMaxLinesFile + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad()) {
-    error = "--lines: cannot read \"" + path + "\" (is it a folder?)";
+  if (problem != files::Problem::none) {
+    error = "--lines: " + why;
     return false;
   }
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  if (text.size() > kMaxLinesFile) {
-    error = "--lines: \"" + path + "\" is larger than 1 MiB; it should list adapters";
-    return false;
-  }
-  std::istringstream lines(text);
+  std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+  int number = 0;
   for (std::string line; std::getline(lines, line);) {
+    ++number;
     line = trimmed(line.substr(0, line.find('#')));
-    if (!line.empty()) out.push_back(line);
+    if (line.empty()) continue;
+    const std::string where = "--lines " + files::quoted(path) + " line " + std::to_string(number);
+    if (files::shown(line) != line) {
+      error = where + ": " + files::quoted(line) + " holds control characters";
+      return false;
+    }
+    out.push_back({line, where});
   }
-  if (out.empty()) error = "--lines: \"" + path + "\" names no adapter";
+  if (out.empty()) error = "--lines: " + files::quoted(path) + " names no adapter";
   return !out.empty();
 }
 
@@ -70,13 +82,14 @@ bool listSerials(const std::string& driver, const LineRequest& o, std::vector<st
   return !serials.empty();
 }
 
-bool expand(const std::string& argument, const LineRequest& o, std::vector<LineTarget>& lines,
+bool expand(const Named& named, const LineRequest& o, std::vector<LineTarget>& lines,
             std::string& error, LineProblem& status) {
+  const std::string& argument = named.argument;
   const DriverEntry* entry = findDriver(argument);
   const std::size_t colon = argument.find(':');
   const std::string rest = colon == std::string::npos ? "" : argument.substr(colon + 1);
   if (entry == nullptr || rest.empty() || entry->lines == LineForm::single) {
-    lines.push_back({argument, argument, ""});
+    lines.push_back({argument, argument, "", named.origin, false});
     return true;
   }
   const std::string driver = entry->prefix;
@@ -86,11 +99,12 @@ bool expand(const std::string& argument, const LineRequest& o, std::vector<LineT
       error = argument + ": " + driver + ":N takes N from 1 to " + std::to_string(kMaxSimLines);
       return false;
     }
-    for (long i = 1; i <= n; ++i) lines.push_back({driver + ":" + std::to_string(i), driver, ""});
+    for (long i = 1; i <= n; ++i)
+      lines.push_back({driver + ":" + std::to_string(i), driver, "", named.origin, true});
     return true;
   }
   if (rest != "all") {
-    lines.push_back({argument, driver, rest});
+    lines.push_back({argument, driver, rest, named.origin, true});
     return true;
   }
   std::vector<std::string> serials;
@@ -99,19 +113,72 @@ bool expand(const std::string& argument, const LineRequest& o, std::vector<LineT
     status = LineProblem::listingFailed;
     return false;
   }
-  for (const std::string& s : serials) lines.push_back({driver + ":" + s, driver, s});
+  for (const std::string& s : serials)
+    lines.push_back({driver + ":" + s, driver, s, named.origin, true});
+  return true;
+}
+
+// What makes two lines the same line: a node's host and port address, a
+// serial, a path; simulated lines are never the same.
+std::string sameLineKey(const LineTarget& t) {
+  const DriverEntry* entry = findDriver(t.adapter);
+  if (entry != nullptr && entry->lines == LineForm::count) return "";
+  if (entry != nullptr && entry->rdmPort != nullptr) {
+    const std::size_t colon = t.adapter.find(':');
+    RdmPort port;
+    std::string why;
+    if (colon != std::string::npos && entry->rdmPort(t.adapter.substr(colon + 1), port, why))
+      return std::string(entry->prefix) + ":" + port.host + ":" + std::to_string(port.portAddress);
+  }
+  if (entry != nullptr && entry->lines == LineForm::serialOrAll)
+    return std::string(entry->prefix) + ":" + t.serial;
+  return t.label;
+}
+
+// Refuses a line named twice; gives the simulated lines labels and serials of their own.
+bool makeDistinct(std::vector<LineTarget>& lines, std::string& error) {
+  std::map<std::string, const LineTarget*> seen;
+  for (const LineTarget& t : lines) {
+    const std::string key = sameLineKey(t);
+    if (key.empty()) continue;
+    const auto [at, fresh] = seen.emplace(key, &t);
+    if (fresh) continue;
+    error = "the line " + files::quoted(t.label) + " is named twice: " + at->second->origin +
+            " and " + t.origin + "; give each line once (two uploads on one line interleave)";
+    return false;
+  }
+  std::map<std::string, int> labels;
+  std::map<std::string, int> simulated;  // lines of each count-form driver
+  for (LineTarget& t : lines) {
+    const DriverEntry* entry = findDriver(t.adapter);
+    if (entry != nullptr && entry->lines == LineForm::count) {
+      const int n = ++simulated[entry->prefix];
+      t.adapter = std::string(entry->prefix) + ":" + std::to_string(n);
+    }
+    const int k = ++labels[t.label];
+    if (k > 1) t.label += "#" + std::to_string(k);
+  }
   return true;
 }
 
 }  // namespace
 
 LineProblem lineTargets(const LineRequest& o, std::vector<LineTarget>& lines, std::string& error) {
-  std::vector<std::string> arguments = o.adapters;
+  std::vector<Named> arguments;
+  for (const std::string& a : o.adapters) arguments.push_back({a, "--adapter " + a});
   if (!o.linesFile.empty() && !readLinesFile(o.linesFile, arguments, error))
     return LineProblem::linesFile;
-  if (arguments.empty()) arguments.push_back(defaultAdapterName());
+  if (arguments.empty()) arguments.push_back({defaultAdapterName(), "the default adapter"});
   LineProblem status = LineProblem::usage;
-  for (const std::string& a : arguments)
+  for (const Named& a : arguments) {
     if (!expand(a, o, lines, error, status)) return status;
+    if (lines.size() > kMaxLines) {
+      error = "more than " + std::to_string(kMaxLines) + " lines (" + a.origin +
+              " makes more): one run takes at most " + std::to_string(kMaxLines) +
+              "; split the rig into several runs";
+      return LineProblem::usage;
+    }
+  }
+  if (!makeDistinct(lines, error)) return LineProblem::usage;
   return LineProblem::none;
 }

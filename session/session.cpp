@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <deque>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #include "device/verdict.h"
@@ -296,7 +298,20 @@ void UploadSession::runLine(Shared& shared, Running& fl) {
       fl.results.push_back(refused);
       break;
     }
-    fl.results.push_back(uploadOnce(shared, fl, *adapter, addresses, first));
+    try {
+      fl.results.push_back(uploadOnce(shared, fl, *adapter, addresses, first));
+    } catch (const std::bad_alloc&) {
+      if (first) shared.gate.arrive(false);
+      UploadReport failed;
+      failed.line = fl.index;
+      failed.label = fl.target->label;
+      failed.addresses = addresses;
+      failed.outcome = Outcome::failed;
+      failed.reason = "out of memory for the line's upload; run fewer lines at once";
+      failed.capture = fl.capturePath;
+      shared.events.lineState(fl.index, LineState::ended, addresses);
+      fl.results.push_back(failed);
+    }
     first = false;
     if (fl.results.back().outcome != Outcome::done) break;
     // Told at once, unless the capture's close may still add to it.
@@ -322,6 +337,21 @@ void UploadSession::runLine(Shared& shared, Running& fl) {
     fl.results.push_back(skipped);
   }
   for (std::size_t i = told; i < fl.results.size(); ++i) shared.events.result(fl.results[i]);
+}
+
+void UploadSession::notStarted(Shared& shared, Running& fl, const std::string& why) {
+  shared.gate.arrive(false);
+  UploadReport failed;
+  failed.line = fl.index;
+  failed.label = fl.target->label;
+  failed.addresses = resetsReachEveryDevice(*plan_.profile)
+                         ? plan_.addresses
+                         : std::vector<int>{plan_.addresses.front()};
+  failed.outcome = Outcome::failed;
+  failed.reason = why;
+  failed.capture = fl.capturePath;
+  fl.results.push_back(failed);
+  shared.events.result(failed);
 }
 
 std::vector<UploadReport> UploadSession::run() {
@@ -361,7 +391,16 @@ std::vector<UploadReport> UploadSession::run() {
     StartGate gate(running.size());
     Shared shared{events, timing, gate, spool, running};
     std::vector<std::thread> threads;
-    for (Running& r : running) threads.emplace_back([this, &shared, &r] { runLine(shared, r); });
+    for (Running& r : running) {
+      try {
+        threads.emplace_back([this, &shared, &r] { runLine(shared, r); });
+      } catch (const std::system_error& e) {
+        // The system has no thread to spare: this line fails alone.
+        notStarted(shared, r,
+                   std::string("no thread could be started for the line (") + e.what() +
+                       "); run fewer lines at once");
+      }
+    }
     for (std::thread& t : threads) t.join();
   }
   {

@@ -70,6 +70,8 @@ class UploadSession {
   UploadReport uploadOnce(Shared& shared, Running& line, Adapter& adapter,
                           const std::vector<int>& addresses, bool first);
   void runLine(Shared& shared, Running& line);
+  // A line whose thread could not be started: it fails alone with `why`.
+  void notStarted(Shared& shared, Running& line, const std::string& why);
 
   const UploadPlan plan_;
   std::vector<SessionLine>& lines_;

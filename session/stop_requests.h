@@ -24,9 +24,6 @@ class WatchedLine {
   ~WatchedLine();
   WatchedLine(const WatchedLine&) = delete;
   WatchedLine& operator=(const WatchedLine&) = delete;
-
- private:
-  int slot_;
 };
 
 // How many lines are watched now (the Windows console handler waits for

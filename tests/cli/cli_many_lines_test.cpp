@@ -55,6 +55,41 @@ TEST_F(CliManyLines, AddressListsAndLinesFilesAsTheyAreWritten) {
       << show(r);
 }
 
+// Every line is told apart: a line named twice is refused with both places,
+// simulated lines named again are lines of their own with serials of their
+// own, and more lines than a run takes are refused before anything is sent.
+TEST_F(CliManyLines, EveryLineIsOneLineWithANameOfItsOwn) {
+  const std::string path = image(64);
+  ProcessResult r = cli(
+      {"upload", path, "--adapter", "artnet:127.0.0.1:0:0:1", "--adapter", "artnet:127.0.0.1:1"});
+  EXPECT_EQ(r.exitCode, 64) << show(r);
+  EXPECT_TRUE(contains(r.err,
+                       "is named twice: --adapter artnet:127.0.0.1:0:0:1 and --adapter "
+                       "artnet:127.0.0.1:1"))
+      << show(r);
+  std::ofstream(dir + "/lines") << "ftdi:A1\nd2xx:A1\n# again\nftdi:A1\n";
+  r = cli({"upload", path, "--lines", dir + "/lines"});
+  EXPECT_EQ(r.exitCode, 64) << show(r);
+  EXPECT_TRUE(contains(r.err, "line 1 and --lines")) << show(r);
+  EXPECT_TRUE(contains(r.err, "line 4; give each line once")) << show(r);
+
+  r = cli({"upload", path, "--adapter", "sim", "--adapter", "sim", "--adapter", "sim:2", "--fast",
+           "--json"});
+  EXPECT_EQ(r.exitCode, 0) << show(r);
+  for (const char* label :
+       {"\"line\": \"sim\"", "\"line\": \"sim#2\"", "\"line\": \"sim:1\"", "\"line\": \"sim:2\""})
+    EXPECT_TRUE(contains(r.out, label)) << label << "\n" << show(r);
+  for (const char* opened : {"[sim] Opened device SIM00001", "[sim#2] Opened device SIM00002",
+                             "[sim:1] Opened device SIM00003", "[sim:2] Opened device SIM00004"})
+    EXPECT_TRUE(contains(r.err, opened)) << opened << "\n" << show(r);
+
+  std::vector<std::string> many{"upload", path};
+  for (int i = 0; i < 5; ++i) many.insert(many.end(), {"--adapter", "sim:256"});
+  r = cli(many);
+  EXPECT_EQ(r.exitCode, 64) << show(r);
+  EXPECT_TRUE(contains(r.err, "error: more than 1024 lines")) << show(r);
+}
+
 TEST_F(CliManyLines, ASignalStopsEveryLineWith130) {
   RunningProcess p = startProcess(program(), {"upload", image(3000), "--adapter", "sim:3"}, dir);
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // in the data phase

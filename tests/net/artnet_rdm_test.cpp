@@ -56,6 +56,20 @@ TEST_F(ArtnetRdm, TableOfDevicesInTwoBlocksTheFirstSentTwice) {
   EXPECT_TRUE(distinct.count({0x29A9, 0x1000}) && distinct.count({0x29A9, 0x1000 + 249}));
 }
 
+// A node that lists one UID three times has one fixture there: listed once, in its place.
+TEST_F(ArtnetRdm, AUidListedTwiceIsOneFixture) {
+  std::vector<FakeResponder> listed(4);
+  listed[0].device = 7;
+  listed[1].device = 8;
+  listed[2].device = 7;
+  listed[3].device = 7;
+  start(listed);
+  std::vector<rdm::Uid> uids;
+  std::string why;
+  ASSERT_TRUE(rdm->readTod(uids, why)) << why;
+  EXPECT_EQ(uids, (std::vector<rdm::Uid>{{0x29A9, 7}, {0x29A9, 8}}));
+}
+
 TEST_F(ArtnetRdm, TodNakIsNoTableNotAnEmptyOne) {
   start({FakeResponder{}});
   node->todNak = true;

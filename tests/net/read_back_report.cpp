@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
   settings.replyPort = 0;
   std::string error;
   std::vector<SessionLine> lines;
-  lines.push_back({{adapter, adapter, ""}, artnet::makeWith("127.0.0.1:0:0:1", settings, error)});
+  lines.push_back(
+      {{adapter, adapter, "", "", false}, artnet::makeWith("127.0.0.1:0:0:1", settings, error)});
   if (lines.back().adapter == nullptr) return 1;
   FleetSummary summary;
   const UploadPlan plan = planFor(argv[1]);

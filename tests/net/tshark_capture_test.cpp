@@ -265,7 +265,8 @@ TEST_F(CaptureTest, AFleetOfFourUniversesCarriesASingleUploadOnEach) {
   for (int universe = 1; universe <= 4; ++universe) {
     std::string error;
     const std::string argument = "127.0.0.1:0:0:" + std::to_string(universe);
-    lines.push_back({{"artnet:" + argument, "", ""}, artnet::makeWith(argument, settings, error)});
+    lines.push_back(
+        {{"artnet:" + argument, "", "", "", false}, artnet::makeWith(argument, settings, error)});
     ASSERT_NE(lines.back().adapter, nullptr) << error;
   }
   ASSERT_TRUE(allDone(runQuietly(planFor(path), lines)));

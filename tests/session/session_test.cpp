@@ -32,7 +32,7 @@ class Fleet : public ::testing::Test {
     std::vector<SessionLine> lines;
     for (std::size_t i = 1; i <= n; ++i)
       lines.push_back(
-          {{"sim:" + std::to_string(i), "sim", ""}, std::make_unique<sim::SimAdapter>()});
+          {{"sim:" + std::to_string(i), "sim", "", "", true}, std::make_unique<sim::SimAdapter>()});
     return lines;
   }
 
