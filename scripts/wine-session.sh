@@ -7,6 +7,12 @@
 #
 # The session's facts live in STATE_DIR/session.env. `stop` ends only what
 # `start` began: the recorded Xvfb process and the prefix's own wineserver.
+#
+# With WINE_SESSION_PER_CALLER=1 the session lives in STATE_DIR/caller-PID,
+# PID being the calling process: a CTest run, whose tests are its children,
+# gets a session of its own, so that two runs of the same tests at once
+# neither share a display nor stop each other's session. `start` also stops
+# the sessions of callers that are gone (a run killed before its `stop`).
 set -euo pipefail
 
 usage() {
@@ -17,6 +23,11 @@ usage() {
 action=$1
 state_dir=$2
 shift 2
+per_caller=""
+if [ -n "${WINE_SESSION_PER_CALLER:-}" ]; then
+  per_caller=$state_dir
+  state_dir="$per_caller/caller-$PPID"
+fi
 state="$state_dir/session.env"
 
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -31,10 +42,12 @@ start_xvfb() {
     log="$state_dir/xvfb-$n.log"
     Xvfb ":$n" -nolisten tcp -screen 0 1024x768x24 >"$log" 2>&1 &
     xvfb_pid=$!
-    # Ready when the socket exists; gone when another run took the display first.
+    # Ready when the socket exists and the display's lock names our Xvfb;
+    # gone when another run took the display first.
     for _ in $(seq 100); do
       if ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
-      if [ -S "/tmp/.X11-unix/X$n" ]; then
+      if [ -S "/tmp/.X11-unix/X$n" ] &&
+        [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$xvfb_pid" ]; then
         display=":$n"
         return 0
       fi
@@ -56,6 +69,14 @@ owned_xvfb() {
 
 case "$action" in
   start)
+    if [ -n "$per_caller" ]; then
+      for gone in "$per_caller"/caller-*; do
+        [ -d "$gone" ] || continue
+        kill -0 "${gone##*/caller-}" 2>/dev/null && continue
+        WINE_SESSION_PER_CALLER="" "$0" stop "$gone" || true
+        rm -rf "$gone"
+      done
+    fi
     mkdir -p "$state_dir"
     if [ -f "$state" ]; then
       echo "wine-session: $state exists; stopping that session first" >&2
@@ -120,6 +141,7 @@ case "$action" in
       */wine-session.*) rm -rf "$SESSION_ROOT" ;;
     esac
     rm -f "$state"
+    if [ -n "$per_caller" ]; then rm -rf "$state_dir"; fi
     ;;
   *) usage ;;
 esac

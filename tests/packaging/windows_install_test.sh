@@ -19,6 +19,7 @@ driver="$build/tests/ui/ui_driver.exe"
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 session=$(mktemp -d "${TMPDIR:-/tmp}/windows-install.XXXXXX")
 trap 'scripts/wine-session.sh stop "$session"; rm -rf "$session"' EXIT
+trap 'exit 1' INT TERM HUP  # through the EXIT trap: Xvfb and Wine stop with the test
 scripts/wine-session.sh start "$session"
 prefix=$(sed -n 's/^WINEPREFIX=//p' "$session/session.env")
 in_session() { scripts/wine-session.sh run "$session" "$@"; }

@@ -14,6 +14,11 @@
 //                                   FT_LIST_BY_INDEX | FT_OPEN_BY_DESCRIPTION
 //
 // A line reads: <microseconds> <call> <name>=<value>... -> <result>
+//
+// Several lines may call at once, each from a thread of its own (the command
+// line's "d2xx:all"): the settings are read once, by whichever call comes
+// first, and each call runs whole under one lock, so that the counters, the
+// open adapters and the record stay consistent and the record in time order.
 #include <windows.h>
 
 #include <cstdarg>
@@ -21,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -43,15 +49,18 @@ constexpr DWORD kOpenBySerial = 1;
 constexpr std::uintptr_t kHandleBase = 0xD2000;
 
 struct Double {
-  bool ready = false;
+  std::once_flag ready;
+  std::mutex lock;  // held by every call, after the set-up
+  // Set once, then only read.
   HANDLE log = INVALID_HANDLE_VALUE;
   std::vector<std::string> serials{"FTDBL001"};
   std::vector<std::string> descriptions;
+  long failWritesFrom = 0;
+  // Changed by the calls.
   long failLists = 0;
   long failOpens = 0;
-  long failWritesFrom = 0;
   long writes = 0;
-  std::vector<bool> open;  // per adapter
+  std::vector<char> open;  // per adapter (not vector<bool>: no bits shared between adapters)
 };
 
 Double d;
@@ -80,9 +89,7 @@ std::vector<std::string> splitAtCommas(const std::string& list) {
   }
 }
 
-void setUp() {
-  if (d.ready) return;
-  d.ready = true;
+void readSettings() {
   bool present = false;
   const std::string path = env("FTD2XX_DOUBLE_LOG", present);
   if (present)
@@ -100,6 +107,12 @@ void setUp() {
   d.failOpens = envNumber("FTD2XX_DOUBLE_FAIL_OPEN");
   d.failWritesFrom = envNumber("FTD2XX_DOUBLE_FAIL_WRITES_FROM");
   d.open.assign(d.serials.size(), false);
+}
+
+// The settings, read by the first call of any thread; then this call's turn.
+std::unique_lock<std::mutex> setUp() {
+  std::call_once(d.ready, readSettings);
+  return std::unique_lock<std::mutex>(d.lock);
 }
 
 long long nowMicros() {
@@ -141,7 +154,7 @@ unsigned long long handleValue(FT_HANDLE handle) {
 #define D2XX extern "C" __declspec(dllexport)
 
 D2XX FT_STATUS WINAPI FT_ListDevices(PVOID pArg1, PVOID pArg2, DWORD Flags) {
-  setUp();
+  const auto turn = setUp();
   FT_STATUS status = kOk;
   DWORD count = 0;
   if ((Flags & kListByIndex) != 0) {
@@ -180,7 +193,7 @@ D2XX FT_STATUS WINAPI FT_ListDevices(PVOID pArg1, PVOID pArg2, DWORD Flags) {
 }
 
 D2XX FT_STATUS WINAPI FT_OpenEx(PVOID pArg1, DWORD Flags, FT_HANDLE* pHandle) {
-  setUp();
+  const auto turn = setUp();
   const char* serial = pArg1 != nullptr ? static_cast<const char*>(pArg1) : "";
   FT_STATUS status = kDeviceNotFound;
   int index = -1;
@@ -202,7 +215,7 @@ D2XX FT_STATUS WINAPI FT_OpenEx(PVOID pArg1, DWORD Flags, FT_HANDLE* pHandle) {
 }
 
 D2XX FT_STATUS WINAPI FT_SetBaudRate(FT_HANDLE ftHandle, ULONG BaudRate) {
-  setUp();
+  const auto turn = setUp();
   const FT_STATUS status = adapterOf(ftHandle) >= 0 ? kOk : kInvalidHandle;
   record("FT_SetBaudRate handle=%llx baud=%lu -> %lu", handleValue(ftHandle), BaudRate, status);
   return status;
@@ -210,7 +223,7 @@ D2XX FT_STATUS WINAPI FT_SetBaudRate(FT_HANDLE ftHandle, ULONG BaudRate) {
 
 D2XX FT_STATUS WINAPI FT_SetDataCharacteristics(FT_HANDLE ftHandle, UCHAR WordLength,
                                                 UCHAR StopBits, UCHAR Parity) {
-  setUp();
+  const auto turn = setUp();
   const FT_STATUS status = adapterOf(ftHandle) >= 0 ? kOk : kInvalidHandle;
   record("FT_SetDataCharacteristics handle=%llx bits=%u stop=%u parity=%u -> %lu",
          handleValue(ftHandle), WordLength, StopBits, Parity, status);
@@ -218,7 +231,7 @@ D2XX FT_STATUS WINAPI FT_SetDataCharacteristics(FT_HANDLE ftHandle, UCHAR WordLe
 }
 
 D2XX BOOL WINAPI FT_W32_EscapeCommFunction(FT_HANDLE ftHandle, DWORD dwFunc) {
-  setUp();
+  const auto turn = setUp();
   const BOOL ok = adapterOf(ftHandle) >= 0;
   record("FT_W32_EscapeCommFunction handle=%llx func=%lu -> %d", handleValue(ftHandle),
          static_cast<unsigned long>(dwFunc), ok);
@@ -226,14 +239,14 @@ D2XX BOOL WINAPI FT_W32_EscapeCommFunction(FT_HANDLE ftHandle, DWORD dwFunc) {
 }
 
 D2XX BOOL WINAPI FT_W32_SetCommBreak(FT_HANDLE ftHandle) {
-  setUp();
+  const auto turn = setUp();
   const BOOL ok = adapterOf(ftHandle) >= 0;
   record("FT_W32_SetCommBreak handle=%llx -> %d", handleValue(ftHandle), ok);
   return ok;
 }
 
 D2XX BOOL WINAPI FT_W32_ClearCommBreak(FT_HANDLE ftHandle) {
-  setUp();
+  const auto turn = setUp();
   const BOOL ok = adapterOf(ftHandle) >= 0;
   record("FT_W32_ClearCommBreak handle=%llx -> %d", handleValue(ftHandle), ok);
   return ok;
@@ -241,7 +254,7 @@ D2XX BOOL WINAPI FT_W32_ClearCommBreak(FT_HANDLE ftHandle) {
 
 D2XX FT_STATUS WINAPI FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
                                LPDWORD lpdwBytesWritten) {
-  setUp();
+  const auto turn = setUp();
   FT_STATUS status = kOk;
   ++d.writes;
   if (adapterOf(ftHandle) < 0)
@@ -265,7 +278,7 @@ D2XX FT_STATUS WINAPI FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwByte
 }
 
 D2XX FT_STATUS WINAPI FT_Close(FT_HANDLE ftHandle) {
-  setUp();
+  const auto turn = setUp();
   const int index = adapterOf(ftHandle);
   if (index >= 0) d.open[index] = false;
   const FT_STATUS status = index >= 0 ? kOk : kInvalidHandle;

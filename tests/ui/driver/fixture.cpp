@@ -1,28 +1,18 @@
 #include "tests/ui/driver/fixture.h"
 
-#include <windows.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 void WindowTest::SetUp() {
-  char temp[MAX_PATH];
-  GetTempPathA(sizeof temp, temp);
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::filesystem::path dir =
-      std::filesystem::path(temp) /
-      (std::string("uploader-ui-") + info->test_suite_name() + "-" + info->name());
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  workDir = std::filesystem::absolute(dir).string();
+  folder = std::make_unique<TempFolder>(std::string("uploader-ui-") + info->test_suite_name() +
+                                        "-" + info->name());
+  workDir = std::filesystem::absolute(folder->path()).string();
   while (!workDir.empty() && (workDir.back() == '\\' || workDir.back() == '/')) workDir.pop_back();
 }
 
-void WindowTest::TearDown() {
-  std::error_code ec;
-  std::filesystem::remove_all(workDir, ec);
-}
+void WindowTest::TearDown() { folder.reset(); }
 
 std::string WindowTest::writeImage(const std::string& name,
                                    const std::vector<std::uint8_t>& bytes) {

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
 #include "tests/ui/driver/app.h"
 
 class WindowTest : public ::testing::Test {
@@ -18,7 +20,8 @@ class WindowTest : public ::testing::Test {
   // Writes an image into the test's folder; returns its Windows path.
   std::string writeImage(const std::string& name, const std::vector<std::uint8_t>& bytes);
 
-  std::string workDir;
+  std::unique_ptr<TempFolder> folder;
+  std::string workDir;  // the folder's path, without a separator at its end
 };
 
 std::vector<std::uint8_t> patternImage(std::size_t size);
