@@ -7,11 +7,14 @@
 # frames the engine sends, each after a break.
 #
 # usage: ftdi_vm_test.sh WORKDIR UPLOADER VM_REFERENCE VM_CHECK
+# Each run works in a folder of its own under WORKDIR, removed when the run
+# passes or skips and kept (its path printed) when it fails; QEMU is stopped
+# when the script ends, however it ends.
 # Exits 77 (skipped) when QEMU, a kernel or busybox-static is missing, or
 # when UPLOADER_SANITIZED is ON.
 set -euo pipefail
 
-work=$1 uploader=$2 reference=$3 check=$4
+parent=$1 uploader=$2 reference=$3 check=$4
 skip() { echo "SKIPPED: $*"; exit 77; }
 fail() { echo "FAILED: $*"; exit 1; }
 
@@ -37,7 +40,25 @@ serial=DRVTEST01
 address=7
 profile=v1.2
 start=$(date +%s)
-rm -rf "$work"
+mkdir -p "$parent"
+work=$(mktemp -d "$parent/run.XXXXXX")
+qemu_pid=""
+finish() {
+  local status=$?
+  trap - EXIT INT TERM HUP
+  if [ -n "$qemu_pid" ]; then
+    kill -TERM "$qemu_pid" 2>/dev/null || true
+    wait "$qemu_pid" 2>/dev/null || true
+  fi
+  if [ "$status" -eq 0 ] || [ "$status" -eq 77 ]; then
+    rm -rf "$work"
+  else
+    echo "kept for a look: $work"
+  fi
+  exit "$status"
+}
+trap finish EXIT
+trap 'exit 1' INT TERM HUP
 root=$work/root
 mkdir -p "$root"/{bin,dev,proc,sys,tmp,modules}
 
@@ -78,12 +99,19 @@ chmod +x "$root/init"
 (cd "$root" && find . | "$busybox" cpio -o -H newc 2>/dev/null | gzip -1 >"$work/initrd.gz")
 
 echo "booting $kernel with the emulated FT232 (serial $serial)"
+# In the background and waited for, so that a signal to this script is
+# handled at once (finish stops QEMU) rather than after QEMU ends.
 timeout 240 qemu-system-x86_64 -accel tcg -m 256 -display none -monitor none -no-reboot \
   -nic none -kernel "$kernel" -initrd "$work/initrd.gz" \
   -append "console=ttyS0 quiet panic=-1" -serial "file:$work/console.log" \
   -device qemu-xhci -device "usb-serial,chardev=line,serial=$serial,pcap=$work/usb.pcap" \
   -chardev "file,id=line,path=$work/line.bin" \
-  -trace 'usb_serial_*' -D "$work/trace.log" </dev/null || fail "QEMU did not finish (status $?)"
+  -trace 'usb_serial_*' -D "$work/trace.log" </dev/null &
+qemu_pid=$!
+qemu_status=0
+wait "$qemu_pid" || qemu_status=$?
+qemu_pid=""
+[ "$qemu_status" -eq 0 ] || fail "QEMU did not finish (status $qemu_status)"
 echo "VM ran $(( $(date +%s) - start )) s; its console:"
 console=$work/console.txt
 tr -d '\r' <"$work/console.log" >"$console"
