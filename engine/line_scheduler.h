@@ -2,8 +2,8 @@
 // the pause before it has passed, never sooner. One thread that sleeps to
 // the earliest step and watches the clock only for its last stretch costs
 // far less than a thread per line doing the same. Lines are spread over
-// their pauses in small groups, each group due at a time of its own, so
-// that no send waits behind many others' sends. Every sleep and every look
+// their pauses in groups, each group due at a time of its own, so that no
+// send waits behind many others' sends. Every sleep and every look
 // at the time goes through the clock, so that tests run it on virtual time.
 #pragma once
 
@@ -40,9 +40,12 @@ class LineScheduler {
   // Mode::callerThread: runs every phase added until each has ended.
   void runAll();
 
-  // Lines per group, and the time between the groups' turns.
-  static constexpr std::size_t kGroupSize = 8;
-  static constexpr std::size_t kGroups = 8;
+  // Lines per group, and the time between the groups' turns. Fewer, larger
+  // groups make more sends wait behind each wake-up, and a wake-up the host
+  // delays makes every line of its group late; more groups cost a wake-up
+  // and a watch of the clock each (bench/fleet_timing, docs/performance.md).
+  static constexpr std::size_t kGroupSize = 16;
+  static constexpr std::size_t kGroups = 4;
   static constexpr std::int64_t kGroupSpacingMicros = 400;
 
  private:
@@ -64,6 +67,7 @@ class LineScheduler {
   std::condition_variable ended_;  // a phase ended
   std::list<Entry> entries_;       // list: entries keep their place while others come and go
   std::size_t arrivals_ = 0;
+  std::int64_t watch_ = 150;  // µs before a step the thread wakes and starts watching the clock
   bool closing_ = false;
   std::thread thread_;
 };

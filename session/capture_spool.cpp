@@ -6,7 +6,7 @@
 namespace {
 
 // Records kept at most this long before they reach the file.
-constexpr std::chrono::milliseconds kDrainEvery{50};
+constexpr std::chrono::milliseconds kDrainEvery{100};
 
 }  // namespace
 

@@ -111,7 +111,8 @@ TEST(LineScheduler, SixtyFourLinesKeepEveryPauseAndSpreadInGroups) {
     ++firstSends[l.writeTimes().front()];
   }
   EXPECT_EQ(firstSends.size(), LineScheduler::kGroups);
-  for (const auto& [at, count] : firstSends) EXPECT_EQ(count, 8) << at;
+  for (const auto& [at, count] : firstSends)
+    EXPECT_EQ(count, static_cast<int>(LineScheduler::kGroupSize)) << at;
 }
 
 TEST(LineScheduler, LinesOfDifferentPaceAndStartEachKeepTheirOwn) {
