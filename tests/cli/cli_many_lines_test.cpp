@@ -4,12 +4,14 @@
 // nobody reads that holds no line up.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "device/capture_reader.h"
@@ -88,6 +90,43 @@ TEST_F(CliManyLines, EveryLineIsOneLineWithANameOfItsOwn) {
   r = cli(many);
   EXPECT_EQ(r.exitCode, 64) << show(r);
   EXPECT_TRUE(contains(r.err, "error: more than 1024 lines")) << show(r);
+}
+
+// Under a memory limit the system refuses some lines their thread: those
+// lines fail alone with the reason, the others finish, the report is whole.
+TEST_F(CliManyLines, ALineThatGetsNoThreadFailsAloneAndTheOthersFinish) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's own mappings take the memory limit";
+#endif
+  const std::string path = image(64);
+  const std::string out = dir + "/report.json";
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    // Threads get 8 MiB stacks (the stack limit sets them); 1200 MiB holds some dozens.
+    const rlimit stack{8L << 20, 8L << 20}, limit{1200L << 20, 1200L << 20};
+    setrlimit(RLIMIT_STACK, &stack);
+    setrlimit(RLIMIT_AS, &limit);
+    const int report = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(report, 1);
+    dup2(null, 2);
+    const std::string p = program();
+    execl(p.c_str(), p.c_str(), "upload", path.c_str(), "--adapter", "sim:256", "--fast", "--json",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  std::ifstream in(out);
+  const std::string report((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t failed = count(report, "no thread could be started for the line");
+  const std::size_t done = count(report, "\"result\": \"done\"");
+  EXPECT_GT(failed, 0u) << report.substr(0, 2000);
+  EXPECT_GT(done, 0u);
+  EXPECT_EQ(failed + done, 256u);
 }
 
 TEST_F(CliManyLines, ASignalStopsEveryLineWith130) {
