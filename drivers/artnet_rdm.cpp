@@ -23,6 +23,20 @@ std::string hex16(std::uint16_t v) {
   return text;
 }
 
+// A well-formed RDM message that is not the answer to `request`, in words.
+std::string notTheAnswer(const rdm::Message& request, const rdm::Message& response) {
+  if (response.commandClass != rdm::kGetCommandResponse)
+    return "an RDM message of command class " + hex16(response.commandClass);
+  if (response.source != request.destination)
+    return "an answer from " + rdm::uidText(response.source);
+  if (response.destination != request.source)
+    return "an answer for " + rdm::uidText(response.destination);
+  if (response.transaction != request.transaction)
+    return "an answer with transaction number " + std::to_string(response.transaction) +
+           " instead of " + std::to_string(request.transaction);
+  return "an answer for PID " + hex16(response.pid);
+}
+
 }  // namespace
 
 const char* pidName(std::uint16_t pid) {
@@ -127,6 +141,7 @@ bool RdmConversation::exchange(const rdm::Message& request, rdm::Message& respon
       continue;
     }
     if (matches(request, response)) return true;
+    noise_ = notTheAnswer(request, response);
   }
   why.clear();
   return false;
@@ -232,10 +247,7 @@ FixtureReading readFixture(RdmConversation& conversation, const rdm::Uid& uid, b
                                   ? std::to_string(reply.data.size()) + " bytes, too few"
                                   : reply.seen));
     // A fixture that stays silent to DEVICE_INFO is not asked the rest.
-    if (pid == rdm::kPidDeviceInfo && reply.outcome == GetOutcome::silent) {
-      r.unanswered.back() = "no answer";
-      break;
-    }
+    if (pid == rdm::kPidDeviceInfo && reply.outcome == GetOutcome::silent) break;
   }
   return r;
 }

@@ -134,6 +134,20 @@ TEST_F(ArtnetRdm, AnAnswerToAnotherTransactionIsNotTaken) {
   const artnet::GetReply reply = rdm->get({0x29A9, 1}, rdm::kPidDeviceInfo);
   EXPECT_EQ(reply.outcome, artnet::GetOutcome::silent);
   EXPECT_EQ(node->seen().size(), 3u);  // asked again each time
+  EXPECT_EQ(reply.seen,
+            "no answer to 3 requests (heard an answer with transaction number 1 instead of 2)");
+}
+
+// What came instead of an answer stays in the reason, under the GET's name.
+TEST_F(ArtnetRdm, AnAnswerWithAWrongChecksumIsNamedAsHeard) {
+  FakeResponder r;
+  r.badChecksum = true;
+  start({r});
+  const artnet::FixtureReading got = artnet::readFixture(*rdm, {0x29A9, 1}, true);
+  EXPECT_FALSE(got.hasInfo);
+  ASSERT_EQ(got.unanswered.size(), 1u);  // silent to DEVICE_INFO: not asked the rest
+  EXPECT_EQ(got.unanswered[0],
+            "DEVICE_INFO: no answer to 3 requests (heard an RDM message with a wrong checksum)");
 }
 
 TEST_F(ArtnetRdm, AnAnswerFromAnotherUidIsNotTaken) {

@@ -151,6 +151,7 @@ void FakeRdmNode::answerRdm(const std::vector<std::uint8_t>& packet, std::uint16
       std::uint32_t(request[5]) << 24 | request[6] << 16 | request[7] << 8 | request[8];
   Bytes body;
   std::uint32_t strayFrom = 0;
+  bool badChecksum = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     seen_.push_back({pid, request[15], SteadyClock::now()});
@@ -159,6 +160,7 @@ void FakeRdmNode::answerRdm(const std::vector<std::uint8_t>& packet, std::uint16
     });
     if (r == responders_.end() || r->silent) return;
     strayFrom = r->strayFrom;
+    badChecksum = r->badChecksum;
     std::uint16_t answerPid = pid;
     if (pid == 0x0020) {  // QUEUED_MESSAGE: what ACK_TIMER queued, once it is ready
       if (queuedPid_ == 0 || SteadyClock::now() < queuedReady_) {
@@ -198,6 +200,7 @@ void FakeRdmNode::answerRdm(const std::vector<std::uint8_t>& packet, std::uint16
     out.insert(out.end(), message.begin(), message.end());
     socket_.sendTo(out.data(), out.size(), toPort);
   };
+  if (badChecksum) ++body.back();
   if (strayFrom != 0) sendArtRdm(strayed(body, strayFrom));
   sendArtRdm(body);
 }

@@ -33,6 +33,7 @@ struct FakeResponder {
   int ackTimers = 0;
   bool silent = false;
   std::uint8_t staleBy = 0;  // answers carry the transaction number this much too low
+  bool badChecksum = false;  // answers carry a checksum one too high
   // Nonzero: every answer is sent first as if from this device ID (same
   // manufacturer), with its data bytes inverted, as a second responder
   // answering out of turn would.
