@@ -185,6 +185,20 @@ const OptionRow kOptions[] = {
      "compare the received image with FILE (exit 3 if it differs)", applyExpect},
 };
 
+// Options that act only together with another: without it they would do
+// nothing, and are refused rather than silently ignored.
+struct Needs {
+  const char* option;
+  unsigned commands;  // where it needs `needs`; elsewhere it acts alone
+  const char* needs;
+  const char* why;
+};
+const Needs kNeeds[] = {
+    {"--settle", kUpload, "--read-back", "it is the wait before the fixtures are read again"},
+    {"--rdm-uid", kUpload, "--read-back",
+     "an upload speaks RDM only to read the fixtures back (fixtures takes it alone)"},
+};
+
 // A driver's option, as a row of the table: it applies to uploads (and to
 // listings when the driver says so) and is kept for the driver as given.
 bool applyDriverOption(Options& o, const std::string& name, const DriverOption& opt,
@@ -364,6 +378,14 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
   for (const OptionRow* opt : given)
     if ((opt->commands & commandBit(o.command)) == 0)
       return usage(std::string(opt->name) + " does not apply to " + commandName(o.command));
+  const auto wasGiven = [&given](const char* name) {
+    for (const OptionRow* opt : given)
+      if (std::strcmp(opt->name, name) == 0) return true;
+    return false;
+  };
+  for (const Needs& n : kNeeds)
+    if ((n.commands & commandBit(o.command)) != 0 && wasGiven(n.option) && !wasGiven(n.needs))
+      return usage(std::string(n.option) + " does nothing without " + n.needs + ": " + n.why);
 
   if (o.command == Command::decode && o.addresses.size() > 1)
     return usage("decode checks one device: give --address one address");
@@ -382,8 +404,12 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
 std::string helpText(Command command) {
   const bool all = command == Command::none;
   std::string t =
-      "uploader-cli: uploads firmware into DMX512 fixtures through a USB-to-DMX "
-      "adapter\nor a network node.\n\nUsage:\n";
+      "uploader-cli: uploads firmware into DMX512 fixtures through a USB-to-DMX adapter\n"
+      "or an Art-Net or sACN node. The DMX512 line is one-way: every frame is sent\n"
+      "several times at a fixed pace. Through an Art-Net node that carries RDM, fixtures\n"
+      "lists the fixtures on a port and upload --read-back reads their versions before\n"
+      "and after. Every upload starts with a fresh reset burst: one that failed or was\n"
+      "interrupted is simply started again.\n\nUsage:\n";
   const Command commands[] = {Command::upload, Command::list, Command::decode, Command::fixtures};
   for (std::size_t i = 0; i < std::size(commands); ++i)
     if (all || commands[i] == command) t += kUsageLines[i];

@@ -186,6 +186,14 @@ std::unique_ptr<Adapter> make(const std::string& argument, const DriverSettings&
       s.serials.clear();
     }
   }
+  // With no adapter attached nothing is opened or written to.
+  const char* idle = s.deviceAddress != 0                  ? "--sim-device"
+                     : s.failOpen || s.failWritesFrom != 0 ? "--sim-fail open or write"
+                                                           : nullptr;
+  if (s.serials.empty() && idle != nullptr) {
+    error = std::string(idle) + " does nothing with --sim-none: no adapter is attached to open";
+    return nullptr;
+  }
   return std::make_unique<SimAdapter>(std::move(s));
 }
 

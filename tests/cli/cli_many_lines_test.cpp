@@ -76,8 +76,11 @@ TEST_F(CliManyLines, EveryLineIsOneLineWithANameOfItsOwn) {
   EXPECT_TRUE(contains(r.err, "line 4; give each line once")) << show(r);
 
   r = cli({"upload", path, "--adapter", "sim", "--adapter", "sim", "--adapter", "sim:2", "--fast",
-           "--json"});
+           "--json", "--verbose"});
   EXPECT_EQ(r.exitCode, 0) << show(r);
+  // --verbose reaches every line: each logs its frames' first sends under its label.
+  for (const char* first : {"[sim] Frame 1 (reset): first send at", "[sim:2] Frame 2 (bytes 0-"})
+    EXPECT_TRUE(contains(r.err, first)) << first << "\n" << show(r);
   for (const char* label :
        {"\"line\": \"sim\"", "\"line\": \"sim#2\"", "\"line\": \"sim:1\"", "\"line\": \"sim:2\""})
     EXPECT_TRUE(contains(r.out, label)) << label << "\n" << show(r);

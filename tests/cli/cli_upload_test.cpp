@@ -72,6 +72,16 @@ TEST_F(CliTest, AdapterFailuresExitOneWithTheEnginesMessage) {
   }
 }
 
+// With no simulated adapter nothing is opened or written: asking for a
+// device or such a failure there is refused, not ignored.
+TEST_F(CliTest, SimOptionsThatWouldDoNothingAreRefused) {
+  for (const char* idle : {"--sim-device=3", "--sim-fail=write"}) {
+    const ProcessResult r = cli({"upload", image(10), "--adapter", "sim", "--sim-none", idle});
+    EXPECT_EQ(r.exitCode, 64) << show(r);
+    EXPECT_TRUE(contains(r.err, "does nothing with --sim-none")) << show(r);
+  }
+}
+
 TEST_F(CliTest, WritesFailingFromTheStartStopTheUpload) {
   const std::string path = image(100);
   const ProcessResult r =

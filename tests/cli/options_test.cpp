@@ -110,6 +110,8 @@ TEST(Options, RefusalsNameTheArgument) {
       {{"upload", "f", "--settle", "601"}, "--settle takes 0 to 600, not 601"},
       {{"upload", "f", "--rdm-uid", "7FF0:0000001"}, "not a controller UID MMMM:DDDDDDDD"},
       {{"upload", "f", "--rdm-uid", "FFFF:FFFFFFFF"}, "not a broadcast UID"},
+      {{"upload", "f", "--settle", "5"}, "--settle does nothing without --read-back"},
+      {{"upload", "f", "--rdm-uid", "7FF0:00000002"}, "--rdm-uid does nothing without --read-back"},
   };
   for (const Case& k : cases) {
     Options o;
@@ -175,7 +177,9 @@ TEST(Options, ReadBackTakesItsOwnOptions) {
   EXPECT_EQ(o.settleSeconds, 0);
   EXPECT_EQ(o.rdmUid, "7ff0:0000abcd");
   Options f;
-  ASSERT_EQ(parse({"fixtures", "--adapter", "artnet:10.0.0.5"}, f).status, ParseStatus::run);
+  ASSERT_EQ(
+      parse({"fixtures", "--adapter", "artnet:10.0.0.5", "--rdm-uid", "7FF0:00000002"}, f).status,
+      ParseStatus::run);
   EXPECT_EQ(f.command, Command::fixtures);
 }
 
