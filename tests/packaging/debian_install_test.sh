@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package in a clean Debian 12 root: it installs with its
 # dependencies (libftdi1-2 among them) from the mirror, uploader-cli uploads
-# the sample image to the simulated adapter from the installed files, and a
+# the sample image the package installed to the simulated adapter, and a
 # purge removes every file it brought. The root is made once with
 # `debootstrap --variant=minbase bookworm` and kept as a tarball in
 # CACHE_DIR; each run unpacks a fresh copy. Skips, saying why, when not root,
@@ -82,11 +82,11 @@ check "package version is the build's" test "$(dpkg-deb -f "$deb" Version)" = "$
 check "installed uploader-cli tells the build's version" \
   test "$(in_root uploader-cli --version)" = "uploader-cli $UPLOADER_VERSION_TEXT"
 
-echo "== uploader-cli upload samples/demo-fixture.bin --adapter sim --fast"
-mkdir -p "$root/root/samples"
-cp samples/demo-fixture.bin "$root/root/samples/"
-check "installed uploader-cli uploads to the simulated adapter" \
-  in_root sh -c 'cd /root && uploader-cli upload samples/demo-fixture.bin --adapter sim --fast'
+sample=/usr/share/tavik-uploader/demo-fixture.bin
+echo "== uploader-cli upload $sample --adapter sim --fast"
+check "installed sample is the source tree's" cmp -s samples/demo-fixture.bin "$root$sample"
+check "installed uploader-cli uploads the installed sample to the simulated adapter" \
+  in_root sh -c "cd /root && uploader-cli upload $sample --adapter sim --fast"
 
 echo "== apt-get purge"
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }')
