@@ -54,9 +54,17 @@ int fixtures(const Options& o) {
     printError(stderr, why.c_str());
     return exitLineFailed;
   }
-  artnet::RdmConversation conversation(transport, realClock(), portAddress, controllerUid(o));
+  // Every wait of the conversation ends within 100 ms of a Ctrl-C, and the
+  // whole of it within its bound (RdmTimeouts::totalMs).
+  const artnet::RdmTimeouts bounds;
+  artnet::RdmConversation conversation(transport, realClock(), portAddress, controllerUid(o),
+                                       bounds, [] { return interruptRequested(); });
   std::vector<rdm::Uid> uids;
   if (!conversation.readTod(uids, why)) {
+    if (conversation.stopped()) {
+      std::fputs("interrupted\n", stderr);
+      return exitInterrupted;
+    }
     printError(
         stderr,
         (host + " port address " + artnet::portAddressText(portAddress) + ": " + why).c_str());
@@ -72,12 +80,25 @@ int fixtures(const Options& o) {
   std::printf("%s%s%s%s%s%s\n", cell("UID", 13).c_str(), cell("MANUFACTURER", 21).c_str(),
               cell("MODEL", 24).c_str(), cell("ADDRESS", 7).c_str(), cell("VERSION", 10).c_str(),
               "LABEL");
+  std::size_t asked = 0;
   for (const rdm::Uid& uid : uids) {
-    if (interruptRequested()) {
+    const artnet::FixtureReading r = artnet::readFixture(conversation, uid, true);
+    // A stop during a fixture's GETs (the last fixture's too) leaves that
+    // fixture out of the table.
+    if (conversation.stopped() || interruptRequested()) {
       std::fputs("interrupted\n", stderr);
       return exitInterrupted;
     }
-    const artnet::FixtureReading r = artnet::readFixture(conversation, uid, true);
+    if (conversation.outOfTime()) {
+      std::fprintf(stderr,
+                   "error: %zu of %zu fixtures not asked: fixtures gives up after %u s in all "
+                   "(a fixture that does not answer costs %u s); check the node's table of "
+                   "devices for fixtures that are gone, or ask again\n",
+                   uids.size() - asked, uids.size(), bounds.totalMs / 1000,
+                   static_cast<unsigned>(bounds.tries) * bounds.replyMs / 1000);
+      return exitLineFailed;
+    }
+    ++asked;
     std::printf("%s%s%s%s%s%s\n", cell(rdm::uidText(uid), 13).c_str(),
                 cell(r.manufacturer, 21).c_str(), cell(r.model, 24).c_str(),
                 cell(addressText(r), 7).c_str(), cell(versionText(r), 10).c_str(),

@@ -1,5 +1,6 @@
 #include "drivers/artnet_rdm.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -57,30 +58,68 @@ const char* pidName(std::uint16_t pid) {
 }
 
 RdmConversation::RdmConversation(RdmTransport& transport, Clock& clock, std::uint16_t portAddress,
-                                 rdm::Uid controller, RdmTimeouts timeouts)
+                                 rdm::Uid controller, RdmTimeouts timeouts,
+                                 std::function<bool()> stop)
     : transport_(transport),
       clock_(clock),
       portAddress_(portAddress),
       controller_(controller),
-      timeouts_(timeouts) {}
+      timeouts_(timeouts),
+      stop_(std::move(stop)),
+      end_(clock.nowMicros() + std::int64_t{timeouts.totalMs} * 1000) {}
+
+bool RdmConversation::cut() {
+  if (stopped_ || outOfTime_) return true;
+  if (stop_ && stop_())
+    stopped_ = true;
+  else if (clock_.nowMicros() >= end_)
+    outOfTime_ = true;
+  return stopped_ || outOfTime_;
+}
+
+long RdmConversation::receiveUntil(std::uint8_t* buffer, std::size_t capacity,
+                                   std::int64_t deadline) {
+  deadline = std::min(deadline, end_);
+  for (unsigned wait = millisLeft(clock_, deadline); wait > 0;
+       wait = millisLeft(clock_, deadline)) {
+    if (cut()) return -2;
+    const long n = transport_.receive(buffer, capacity, std::min(wait, kRdmSliceMs));
+    if (n != 0) return n;
+  }
+  return cut() ? -2 : 0;
+}
+
+bool RdmConversation::pauseUntil(std::int64_t deadline) {
+  deadline = std::min(deadline, end_);
+  while (!cut()) {
+    const std::int64_t now = clock_.nowMicros();
+    if (now >= deadline) return true;
+    clock_.pauseUntil(std::min(deadline, now + std::int64_t{kRdmSliceMs} * 1000));
+  }
+  return false;
+}
 
 bool RdmConversation::readTod(std::vector<rdm::Uid>& uids, std::string& why) {
   uids.clear();
+  if (cut()) {
+    why = stopped_ ? "stopped" : "out of time";
+    return false;
+  }
   if (!transport_.send(buildTodRequest(portAddress_), why)) return false;
   std::map<int, std::vector<rdm::Uid>> blocks;  // by block number: a repeated block counts once
   std::size_t total = 0, have = 0;
   bool heard = false, nak = false;
   const std::int64_t deadline = clock_.nowMicros() + std::int64_t{timeouts_.todMs} * 1000;
   std::uint8_t buffer[kBufferSize];
-  for (unsigned wait = millisLeft(clock_, deadline); wait > 0;
-       wait = millisLeft(clock_, deadline)) {
-    const long n = transport_.receive(buffer, sizeof buffer, wait);
+  for (;;) {
+    const long n = receiveUntil(buffer, sizeof buffer, deadline);
+    if (n == 0 || n == -2) break;
     if (n < 0) {
       why = "the socket failed while waiting for ArtTodData";
       return false;
     }
     TodBlock block;
-    if (n == 0 || !parseTodData(buffer, static_cast<std::size_t>(n), block)) continue;
+    if (!parseTodData(buffer, static_cast<std::size_t>(n), block)) continue;
     if (block.portAddress != portAddress_) continue;
     if (!block.full) {
       nak = true;  // the node's table is not ready; it may follow
@@ -91,13 +130,27 @@ bool RdmConversation::readTod(std::vector<rdm::Uid>& uids, std::string& why) {
     blocks[block.blockCount] = block.uids;
     have = 0;
     for (const auto& entry : blocks) have += entry.second.size();
-    if (have >= total) break;
+    if (have >= total || have >= timeouts_.maxUids) break;
   }
-  // A UID the node lists twice is one fixture: listed and asked once.
+  if (stopped_) {
+    why = "stopped while waiting for the table of devices";
+    return false;
+  }
+  // A UID the node lists twice is one fixture: listed and asked once. Past
+  // maxUids the table is cut: a node listing tens of thousands of UIDs
+  // would be asked for days.
   std::set<rdm::Uid> listed;
+  bool cutShort = false;
   for (const auto& entry : blocks)
-    for (const rdm::Uid& uid : entry.second)
-      if (listed.insert(uid).second) uids.push_back(uid);
+    for (const rdm::Uid& uid : entry.second) {
+      if (listed.count(uid) != 0) continue;
+      if (listed.size() >= timeouts_.maxUids) {
+        cutShort = true;
+        break;
+      }
+      listed.insert(uid);
+      uids.push_back(uid);
+    }
   if (!heard) {
     why = nak ? "the node answered ArtTodRequest with TodNak (its table of devices is not ready)"
               : "no table of devices (ArtTodData) came within " + std::to_string(timeouts_.todMs) +
@@ -105,7 +158,11 @@ bool RdmConversation::readTod(std::vector<rdm::Uid>& uids, std::string& why) {
     return false;
   }
   why.clear();
-  if (have < total)
+  if (cutShort || total > timeouts_.maxUids)
+    why = "the table of devices lists " + std::to_string(std::max(total, have)) +
+          " UIDs; only the first " + std::to_string(uids.size()) + " are asked (at most " +
+          std::to_string(timeouts_.maxUids) + ")";
+  else if (have < total)
     why = "the table of devices came in part: " + std::to_string(have) + " of " +
           std::to_string(total) + " UIDs";
   return true;
@@ -124,16 +181,16 @@ bool RdmConversation::exchange(const rdm::Message& request, rdm::Message& respon
   if (!transport_.send(buildArtRdm(portAddress_, rdm::encode(request)), why)) return false;
   const std::int64_t deadline = clock_.nowMicros() + std::int64_t{timeouts_.replyMs} * 1000;
   std::uint8_t buffer[kBufferSize];
-  for (unsigned wait = millisLeft(clock_, deadline); wait > 0;
-       wait = millisLeft(clock_, deadline)) {
-    const long n = transport_.receive(buffer, sizeof buffer, wait);
+  for (;;) {
+    const long n = receiveUntil(buffer, sizeof buffer, deadline);
+    if (n == 0 || n == -2) break;
     if (n < 0) {
       why = "the socket failed while waiting for an answer";
       return false;
     }
     std::uint16_t port = 0;
     std::vector<std::uint8_t> message;
-    if (n == 0 || !parseArtRdm(buffer, static_cast<std::size_t>(n), port, message)) continue;
+    if (!parseArtRdm(buffer, static_cast<std::size_t>(n), port, message)) continue;
     if (port != portAddress_) continue;
     std::string bad;
     if (!rdm::decode(message.data(), message.size(), response, bad)) {
@@ -158,7 +215,13 @@ GetReply RdmConversation::get(const rdm::Uid& device, std::uint16_t pid) {
   int unanswered = 0, timers = 0;
   unsigned waited = 0;
   noise_.clear();
+  const auto cutReply = [&] {
+    reply.outcome = stopped_ ? GetOutcome::stopped : GetOutcome::outOfTime;
+    reply.seen = stopped_ ? "stopped" : "not asked: out of time";
+    return reply;
+  };
   while (unanswered < timeouts_.tries) {
+    if (cut()) return cutReply();
     request.transaction = transaction_++;
     rdm::Message response;
     std::string why;
@@ -168,6 +231,7 @@ GetReply RdmConversation::get(const rdm::Uid& device, std::uint16_t pid) {
         reply.seen = why;
         return reply;
       }
+      if (cut()) return cutReply();
       ++unanswered;
       continue;
     }
@@ -199,10 +263,12 @@ GetReply RdmConversation::get(const rdm::Uid& device, std::uint16_t pid) {
           return reply;
         }
         waited += ms;
-        clock_.pauseUntil(clock_.nowMicros() + std::int64_t{ms} * 1000);
+        if (!pauseUntil(clock_.nowMicros() + std::int64_t{ms} * 1000)) return cutReply();
         request.pid = rdm::kPidQueuedMessage;
         request.data = {rdm::kStatusError};
-        unanswered = 0;
+        // Requests that went unanswered before the ACK_TIMER still count: a
+        // fixture that goes quiet between ACK_TIMERs is silent after `tries`
+        // requests in all, not after `tries` more each time.
         continue;
       }
       case rdm::kAckOverflow:
@@ -246,8 +312,11 @@ FixtureReading readFixture(RdmConversation& conversation, const rdm::Uid& uid, b
                              (reply.outcome == GetOutcome::ack
                                   ? std::to_string(reply.data.size()) + " bytes, too few"
                                   : reply.seen));
-    // A fixture that stays silent to DEVICE_INFO is not asked the rest.
-    if (pid == rdm::kPidDeviceInfo && reply.outcome == GetOutcome::silent) break;
+    // A fixture that stays silent to a GET is not asked the rest, nor is any
+    // once the conversation is stopped or out of time.
+    if (reply.outcome == GetOutcome::silent || reply.outcome == GetOutcome::stopped ||
+        reply.outcome == GetOutcome::outOfTime)
+      break;
   }
   return r;
 }

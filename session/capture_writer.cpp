@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "device/capture_reader.h"
+#include "files/open_output.h"
 #include "files/shown_text.h"
+#include "session/stop_requests.h"
 
 namespace {
 
@@ -36,6 +38,7 @@ std::int64_t wallClockMicros() {
 
 bool CaptureWriter::open(const std::string& path, std::string& error) {
   close();
+  stoppedOpening_ = false;
   path_ = path;
   records_ = 0;
   error_.clear();
@@ -56,7 +59,20 @@ bool CaptureWriter::open(const std::string& path, std::string& error) {
   }
   writing_ = direct ? path_ : path_ + kPartial;
   if (!direct) fs::remove(writing_, ec);  // a leftover of an interrupted upload
-  file_ = std::fopen(writing_.c_str(), "wb");
+  if (fs::is_fifo(target)) {
+    // A live view (wireshark -k -i FIFO): its reader may come a little after
+    // the upload starts; opening waits for it in slices a stop ends.
+    files::FifoOpen result = files::FifoOpen::failed;
+    std::string why;
+    file_ = files::openFifoForWriting(writing_, kFifoReaderWaitMs, stopRequested, result, why);
+    if (file_ == nullptr) {
+      stoppedOpening_ = result == files::FifoOpen::stopped;
+      error = why;
+      return false;
+    }
+  } else {
+    file_ = std::fopen(writing_.c_str(), "wb");
+  }
   if (file_ == nullptr) {
     error = "cannot create capture file " + files::quoted(writing_) + ": " + std::strerror(errno);
     return false;

@@ -10,7 +10,8 @@
 // record: an upload refused before its first packet leaves an existing file
 // of that name as it was, and an interrupted one leaves NAME.partial. A name
 // that leads to a FIFO or a device (a live view such as Wireshark's pipe) is
-// written to directly.
+// written to directly; a FIFO once a reader has it open, waiting for one at
+// most kFifoReaderWaitMs, in slices that a stop request ends.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +22,7 @@
 #include <vector>
 
 inline constexpr std::uint32_t kCaptureSnapLength = 65535;
+inline constexpr unsigned kFifoReaderWaitMs = 60000;
 
 class CaptureWriter {
  public:
@@ -43,6 +45,8 @@ class CaptureWriter {
   void close();
 
   bool isOpen() const { return file_ != nullptr; }
+  // Whether the last open() ended on a stop request while waiting for a FIFO's reader.
+  bool stoppedOpening() const { return stoppedOpening_; }
   std::size_t records() const;
   bool failed() const;
   std::string error() const;
@@ -60,6 +64,7 @@ class CaptureWriter {
   std::string writing_;  // the name written to: path_ + ".partial", or path_ itself
   std::size_t records_ = 0;
   std::string error_;
+  bool stoppedOpening_ = false;
 };
 
 // Microseconds since 1970 by the wall clock.

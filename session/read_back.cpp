@@ -61,18 +61,27 @@ ReadBackStatus readBackBefore(const ReadBackRequest& o, ReadBack& rb, ReadBackOb
     observer.problem(why);
     return ReadBackStatus::lineFailed;
   }
-  artnet::RdmConversation rdm(transport, clockOf(t), rb.portAddress, o.controller, t.timeouts);
+  artnet::RdmConversation rdm(transport, clockOf(t), rb.portAddress, o.controller, t.timeouts,
+                              stopRequested);
   // A profile whose resets go to every address upgrades every fixture on
   // the line; the others only the one at the chosen address.
   const ReleaseProfile* profile = o.profile;
   const bool every = profile != nullptr && profile->resetAddressMode == ResetAddressMode::broadcast;
   std::vector<rdm::Uid> uids;
   const bool tod = rdm.readTod(uids, why);
+  if (rdm.stopped()) return stopped(observer);
   if (tod && !why.empty()) observer.notice("note: read back: " + why);
   for (const rdm::Uid& uid : uids) {
     if (stopRequested()) return stopped(observer);  // before anything was sent
     if (uid.manufacturer != kFixtureManufacturer) continue;
     const artnet::FixtureReading r = artnet::readFixture(rdm, uid, false);
+    if (rdm.stopped()) return stopped(observer);
+    if (rdm.outOfTime()) {
+      observer.notice("note: read back: fixtures after " + rdm::uidText(uid) +
+                      " not asked: the read before the upload is bounded to " +
+                      std::to_string(t.timeouts.totalMs / 1000) + " s");
+      break;
+    }
     if (!every && (!r.hasInfo || r.info.startAddress != o.address)) continue;
     ReadBackTarget target;
     target.uid = uid;
@@ -126,7 +135,12 @@ ReadBackStatus readBackAfter(const ReadBackRequest& o, ReadBack& rb, ReadBackObs
     observer.problem(why);
     return ReadBackStatus::notConfirmed;
   }
-  artnet::RdmConversation rdm(transport, clock, rb.portAddress, o.controller, t.timeouts);
+  // The bound holds for every wait: the conversation ends with it, even in
+  // the middle of a round (40 silent targets would take 120 s a round).
+  artnet::RdmTimeouts bounded = t.timeouts;
+  bounded.totalMs = std::min(bounded.totalMs, t.afterBoundMs);
+  artnet::RdmConversation rdm(transport, clock, rb.portAddress, o.controller, bounded,
+                              stopRequested);
   const std::size_t n = rb.targets.size();
   std::vector<artnet::FixtureReading> after(n);
   std::vector<bool> changed(n, false);
@@ -136,12 +150,22 @@ ReadBackStatus readBackAfter(const ReadBackRequest& o, ReadBack& rb, ReadBackObs
     for (std::size_t i = 0; i < n; ++i) {
       if (stopRequested()) return stopped(observer);
       if (changed[i]) continue;
-      after[i] = artnet::readFixture(rdm, rb.targets[i].uid, false);
+      const artnet::FixtureReading read = artnet::readFixture(rdm, rb.targets[i].uid, false);
+      if (rdm.stopped()) return stopped(observer);
+      // Out of time: a target not asked in this round keeps what the round before saw.
+      if (rdm.outOfTime() && !read.hasInfo) {
+        if (after[i].unanswered.empty() && !after[i].hasInfo)
+          after[i].unanswered.push_back("not asked within " +
+                                        std::to_string(t.afterBoundMs / 1000) + " s");
+        all = false;
+        continue;
+      }
+      after[i] = read;
       changed[i] = after[i].hasInfo && rb.targets[i].answered &&
                    after[i].info.softwareVersion != rb.targets[i].before.softwareVersion;
       all = all && changed[i];
     }
-    if (all || clock.nowMicros() >= bound) break;
+    if (all || rdm.outOfTime() || clock.nowMicros() >= bound) break;
     if (!pauseUnlessStopped(clock, t.retryPauseMs)) return stopped(observer);
   }
 

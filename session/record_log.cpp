@@ -4,6 +4,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "files/open_output.h"
+
 namespace {
 
 std::mutex timeMutex;  // localtime and gmtime share their result
@@ -37,9 +39,12 @@ RecordLog::~RecordLog() {
 }
 
 bool RecordLog::open(const std::string& path, std::string& error) {
-  file_ = std::fopen(path.c_str(), "ab");
+  // A regular file, or a character device that takes writes (/dev/null, a
+  // terminal); a FIFO is refused rather than waited on for a reader.
+  std::string why;
+  file_ = files::openForAppend(path, why);
   if (file_ == nullptr) {
-    error = "cannot open log file \"" + path + "\": " + std::strerror(errno);
+    error = "cannot use log file: " + why;
     return false;
   }
   return true;

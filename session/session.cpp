@@ -289,7 +289,8 @@ void UploadSession::runLine(Shared& shared, Running& fl) {
       refused.line = fl.index;
       refused.label = fl.target->label;
       refused.addresses = addresses;
-      refused.outcome = Outcome::refused;
+      // A stop while waiting for a FIFO's reader: nothing sent, and stopped.
+      refused.outcome = capture.stoppedOpening() ? Outcome::stopped : Outcome::refused;
       refused.reason = "capture: " + captureError;
       refused.capture = fl.capturePath;
       refused.closing = captureError;

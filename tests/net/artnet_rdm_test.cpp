@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <set>
+#include <thread>
 
 #include "drivers/artnet_rdm_udp.h"
 #include "tests/net/fake_rdm_node.h"
@@ -178,6 +180,53 @@ TEST_F(ArtnetRdm, SilentNodeEndsEveryWaitWithinItsBound) {
   EXPECT_EQ(reply.seen, "no answer to 3 requests");
   EXPECT_GE(msSince(begun), 3 * 200 - 20);
   EXPECT_LT(msSince(begun), 3 * 200 + 400);
+}
+
+// A stop ends a wait within a slice, and every wait after it.
+TEST_F(ArtnetRdm, AStopEndsTheWaitForASilentFixtureAtOnce) {
+  timeouts.replyMs = 2000;
+  start({FakeResponder{}});
+  node->silent = true;
+  std::atomic<bool> stop{false};
+  artnet::RdmConversation stoppable(transport, realClock(), kPort, artnet::kDefaultController,
+                                    timeouts, [&] { return stop.load(); });
+  std::thread later([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    stop = true;
+  });
+  const auto begun = Steady::now();
+  const artnet::FixtureReading got = artnet::readFixture(stoppable, {0x29A9, 1}, true);
+  later.join();
+  EXPECT_LT(msSince(begun), 300 + 250);
+  EXPECT_TRUE(stoppable.stopped());
+  EXPECT_EQ(got.unanswered, std::vector<std::string>{"DEVICE_INFO: stopped"});
+}
+
+TEST_F(ArtnetRdm, ATableLongerThanTheCapIsCutWithANote) {
+  timeouts.maxUids = 100;
+  std::vector<FakeResponder> many(250);
+  for (std::size_t i = 0; i < many.size(); ++i) many[i].device = 0x1000 + i;
+  start(many);
+  std::vector<rdm::Uid> uids;
+  std::string why;
+  ASSERT_TRUE(rdm->readTod(uids, why)) << why;
+  EXPECT_EQ(uids.size(), 100u);
+  EXPECT_EQ(why, "the table of devices lists 250 UIDs; only the first 100 are asked (at most 100)");
+}
+
+// Requests lost before and after an ACK_TIMER count together: the fixture
+// is silent after `tries` of them, and not asked the rest.
+TEST_F(ArtnetRdm, AFixtureQuietBetweenAckTimersIsSilentAfterItsTries) {
+  FakeResponder r;
+  r.ackTimers = 1000;
+  start({r});
+  node->answerEvery = 3;  // 2 lost, an ACK_TIMER, 2 lost, ...
+  const auto begun = Steady::now();
+  const artnet::FixtureReading got = artnet::readFixture(*rdm, {0x29A9, 1}, true);
+  EXPECT_LT(msSince(begun), 3 * 200 + 100 + 300);
+  EXPECT_EQ(node->seen().size(), 4u);
+  ASSERT_EQ(got.unanswered.size(), 1u);
+  EXPECT_NE(got.unanswered[0].find("no answer"), std::string::npos) << got.unanswered[0];
 }
 
 }  // namespace

@@ -78,8 +78,9 @@ Bytes deviceInfo(const FakeResponder& r) {
 
 }  // namespace
 
-FakeRdmNode::FakeRdmNode(std::uint16_t portAddress, std::vector<FakeResponder> responders)
-    : portAddress_(portAddress), responders_(std::move(responders)) {
+FakeRdmNode::FakeRdmNode(std::uint16_t portAddress, std::vector<FakeResponder> responders,
+                         std::uint16_t udpPort)
+    : socket_(udpPort), portAddress_(portAddress), responders_(std::move(responders)) {
   if (socket_.good()) thread_ = std::thread([this] { run(); });
 }
 
@@ -155,6 +156,7 @@ void FakeRdmNode::answerRdm(const std::vector<std::uint8_t>& packet, std::uint16
   {
     std::lock_guard<std::mutex> lock(mutex_);
     seen_.push_back({pid, request[15], SteadyClock::now()});
+    if (seen_.size() % answerEvery != 0) return;  // lost on the way
     auto r = std::find_if(responders_.begin(), responders_.end(), [&](const FakeResponder& x) {
       return x.manufacturer == m && x.device == dev;
     });

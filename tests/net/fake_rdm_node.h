@@ -49,7 +49,9 @@ struct SeenRequest {
 
 class FakeRdmNode {
  public:
-  FakeRdmNode(std::uint16_t portAddress, std::vector<FakeResponder> responders);
+  // On 127.0.0.1:`udpPort`, or a free port when 0.
+  FakeRdmNode(std::uint16_t portAddress, std::vector<FakeResponder> responders,
+              std::uint16_t udpPort = 0);
   ~FakeRdmNode();
 
   bool good() const { return socket_.good(); }
@@ -62,6 +64,7 @@ class FakeRdmNode {
   std::atomic<std::size_t> todBlock{200};     // UIDs per ArtTodData
   std::atomic<bool> repeatFirstBlock{false};  // block 0 is sent twice before the rest
   std::atomic<bool> todNak{false};            // ArtTodRequest is answered with TodNak only
+  std::atomic<std::size_t> answerEvery{1};    // only every Nth RDM request is answered
 
  private:
   void run();

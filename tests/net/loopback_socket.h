@@ -17,7 +17,8 @@ struct Datagram {
 
 class LoopbackSocket {
  public:
-  LoopbackSocket();  // bound to 127.0.0.1 on a free port
+  // Bound to 127.0.0.1:`port`, or a free port when 0.
+  explicit LoopbackSocket(std::uint16_t port = 0);
   ~LoopbackSocket();
   LoopbackSocket(const LoopbackSocket&) = delete;
   LoopbackSocket& operator=(const LoopbackSocket&) = delete;

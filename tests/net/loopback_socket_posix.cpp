@@ -8,7 +8,7 @@
 
 namespace testnet {
 
-LoopbackSocket::LoopbackSocket() {
+LoopbackSocket::LoopbackSocket(std::uint16_t port) {
   const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
   if (s < 0) return;
   const int big = 4 << 20;  // room for a whole burst of frames
@@ -16,6 +16,7 @@ LoopbackSocket::LoopbackSocket() {
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(kLoopback);
+  a.sin_port = htons(port);
   socklen_t size = sizeof a;
   if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
       getsockname(s, reinterpret_cast<sockaddr*>(&a), &size) != 0) {

@@ -10,7 +10,7 @@ SOCKET native(long long h) { return static_cast<SOCKET>(h); }
 
 }  // namespace
 
-LoopbackSocket::LoopbackSocket() {
+LoopbackSocket::LoopbackSocket(std::uint16_t port) {
   WSADATA data;
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return;
   const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, 0);
@@ -20,6 +20,7 @@ LoopbackSocket::LoopbackSocket() {
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(kLoopback);
+  a.sin_port = htons(port);
   int size = sizeof a;
   if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
       getsockname(s, reinterpret_cast<sockaddr*>(&a), &size) != 0) {

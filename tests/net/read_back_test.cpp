@@ -94,6 +94,20 @@ TEST_F(ReadBackFlow, AFixtureThatKeptItsVersionOrWentSilentFails) {
   EXPECT_EQ(after(o, rb), ReadBackStatus::notConfirmed);  // 2 stopped answering
 }
 
+// The bound after the upload holds in the middle of a round: ten targets
+// that went quiet would take 3 s a round.
+TEST_F(ReadBackFlow, QuietTargetsAreAskedOnlyWithinTheBound) {
+  const ReadBackRequest o = upload("v1.2");
+  ReadBack rb;
+  ASSERT_EQ(before(o, rb), ReadBackStatus::go);
+  node.change([](std::vector<FakeResponder>& all) { all.clear(); });
+  rb.targets.resize(10, rb.targets.front());
+  const auto begun = std::chrono::steady_clock::now();
+  EXPECT_EQ(after(o, rb), ReadBackStatus::notConfirmed);
+  EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::milliseconds(300 + 250));
+  EXPECT_EQ(rb.targets.back().versionAfter, "not asked within 0 s");
+}
+
 TEST_F(ReadBackFlow, EarlierProfilesReadOnlyTheFixtureAtTheAddress) {
   const ReadBackRequest o = upload("v1.1");
   ReadBack rb;
