@@ -85,11 +85,21 @@ int decode(const Options& o) {
   if (!o.expect.empty()) verdict = vdev::compare(device, expected);
   std::fputs(vdev::report(device, o.expect.empty() ? nullptr : &verdict).c_str(), stdout);
   flushOutput();
-  if (heard.trailingBytes > 0)
-    std::fprintf(stderr,
-                 "warning: the capture ends %zu bytes into a record that was never finished "
-                 "(an interrupted upload?)\n",
-                 heard.trailingBytes);
+  // A capture that ends inside a record was cut short (a disk that filled, a
+  // crash): frames after the cut cannot be seen. Only --expect can still show
+  // the image arrived whole; without it the image is not written as if it were.
+  const bool cut = heard.trailingBytes > 0;
+  const std::string cutText = "the capture ends in the middle of a record (" +
+                              std::to_string(heard.trailingBytes) +
+                              " bytes of it): it was cut short, by a full disk or an upload "
+                              "that never ended, and what followed the cut is not in it";
+  if (cut && !o.expect.empty()) std::fprintf(stderr, "warning: %s\n", cutText.c_str());
+  if (cut && o.expect.empty()) {
+    if (!o.out.empty())
+      std::fprintf(stderr, "note: --out %s not written: the image may not be whole\n",
+                   files::quoted(o.out).c_str());
+    return fail(exitIncomplete, "the capture does not hold the whole image: " + cutText);
+  }
 
   if (!o.out.empty()) {
     if (!writeFileBytes(o.out, device.image(), error))

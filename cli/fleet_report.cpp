@@ -102,7 +102,8 @@ std::string fleetJson(const FleetSummary& summary) {
                                          {"resetsToEveryDevice", summary.resetsToEveryDevice},
                                          {"exitStatus", summary.exitStatus},
                                          {"uploads", uploads},
-                                         {"readBack", readBackJson(summary.readBack)}};
+                                         {"readBack", readBackJson(summary.readBack)},
+                                         {"refusal", textOrNull(summary.refusal)}};
   // Names from the command line or a node may hold any byte: replace what is no UTF-8.
   return report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }

@@ -19,6 +19,7 @@ struct FleetSummary {
   int exitStatus = 0;
   std::vector<UploadReport> uploads;
   const struct ReadBack* readBack = nullptr;  // --read-back: the fixtures before and after
+  std::string refusal;  // why nothing was tried (no uploads then); empty when the uploads ran
 };
 
 // The table: line, address, result, bytes, time, reason; fits `columns`.

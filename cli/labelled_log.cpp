@@ -5,7 +5,7 @@ namespace {
 // Appended piece by piece: GCC 12's -Wrestrict misreads "literal" + string at -O3.
 std::string bracketed(const std::string& label) {
   std::string text("[");
-  text.append(label);
+  text.append(files::shown(label));
   text.append("] ");
   return text;
 }

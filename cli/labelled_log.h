@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "cli/output_check.h"
 #include "engine/log.h"
 #include "files/shown_text.h"
 
@@ -18,7 +19,11 @@ class StreamLog final : public LogSink {
   // The engine's lines quote paths as they came: control characters escaped.
   void write(const char* text) override {
     std::fputs(files::shownLines(text).c_str(), out_);
-    std::fflush(out_);
+    // Standard output keeps the reason of its first failure for the exit status.
+    if (out_ == stdout)
+      flushOutput();
+    else
+      std::fflush(out_);
   }
 
  private:

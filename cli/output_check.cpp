@@ -28,3 +28,9 @@ int checkedOutput(int status) {
   std::fflush(stderr);
   return status == exitDone ? exitOutputFailed : status;
 }
+
+int checkedLog(int status) {
+  flushOutput();
+  if (firstFailure == EPIPE) return status;
+  return checkedOutput(status);
+}

@@ -9,3 +9,8 @@ void flushOutput();
 // standard error and returns exitOutputFailed in place of exitDone; any other
 // status is kept, its own error already shown.
 int checkedOutput(int status);
+
+// checkedOutput() where standard output carries only a log: a reader that
+// went away (| head -1) silences it without changing the status; any other
+// failure (a full disk) is said and gives exitOutputFailed.
+int checkedLog(int status);

@@ -13,6 +13,10 @@ const char* resultWord(int exitCode) {
       return "REFUSED";
     case exitNotIntact:
       return "NOT-INTACT";
+    case exitIncomplete:
+      return "INCOMPLETE";
+    case exitReadBack:
+      return "NOT-CONFIRMED";
     case exitUsage:
       return "USAGE";
     case exitInterrupted:

@@ -12,6 +12,7 @@
 #include "cli/file_bytes.h"
 #include "cli/fleet_report.h"
 #include "cli/labelled_log.h"
+#include "cli/output_check.h"
 #include "cli/read_back_view.h"
 #include "cli/record_result.h"
 #include "cli/terminal.h"
@@ -72,8 +73,8 @@ std::string recordWhere(const Options& o, const LineTarget& target, bool several
                         const std::vector<int>& addresses) {
   if (several)
     return "line=" + files::shown(target.label) + " address=" + addressListText(addresses);
-  std::string where = "adapter=" + target.label;
-  if (!o.serial.empty()) where += " serial=" + o.serial;
+  std::string where = "adapter=" + files::shown(target.label);
+  if (!o.serial.empty()) where += " serial=" + files::shown(o.serial);
   return where + " address=" + std::to_string(addresses.front());
 }
 
@@ -85,12 +86,58 @@ struct Upload {
   RecordLog& record;
 };
 
-int recordRefusal(Upload& u, int status) {
+// Closes the --log record. When any of it could not be written, says so and
+// turns a good status into exitOutputFailed: the firmware went out as shown;
+// what was lost is the record. Nothing more once it is closed.
+int closedRecord(RecordLog& record, const std::string& path, int status) {
+  if (!record.isOpen() || record.close()) return status;
+  printError(stderr, ("the --log record " + files::quoted(path) +
+                      " could not be written: " + std::strerror(record.failure()) +
+                      "; the uploads ended as shown here, check the disk and keep this output")
+                         .c_str());
+  return status == exitDone ? exitOutputFailed : status;
+}
+
+// With --json a refusal before any upload is still one report: no uploads,
+// the exit status and why. Its error was said on standard error already.
+int refused(const Options& o, const ImageBytes* image, int status, const std::string& why,
+            const ReadBack* readBack = nullptr) {
+  if (!o.json) return status;
+  FleetSummary summary;
+  summary.file = o.file;
+  if (image != nullptr) summary.sha256 = image->sha256;
+  summary.profile = o.profile;
+  summary.fast = o.fast;
+  const ReleaseProfile* profile = findProfile(o.profile.c_str());
+  summary.resetsToEveryDevice = profile != nullptr && resetsReachEveryDevice(*profile);
+  summary.exitStatus = status;
+  summary.readBack = readBack;
+  summary.refusal = why;
+  std::fputs(fleetJson(summary).c_str(), stdout);
+  return checkedOutput(status);
+}
+
+int recordRefusal(Upload& u, int status, const std::string& why,
+                  const ReadBack* readBack = nullptr) {
   if (u.record.isOpen())
     u.record.note(resultLine(u.image.get(), u.o.file,
                              recordWhere(u.o, u.lines.front().target, false, u.o.addresses),
                              u.o.profile, status));
-  return status;
+  return refused(u.o, u.image.get(), closedRecord(u.record, u.o.logFile, status), why, readBack);
+}
+
+// Why the read-back before the upload refused it, for the report.
+std::string readBackRefusal(int status) {
+  switch (status) {
+    case exitUsage:
+      return "--read-back cannot read the fixtures of these lines or this adapter";
+    case exitLineFailed:
+      return "--read-back: the node could not be reached before the upload";
+    case exitInterrupted:
+      return "interrupted while reading the fixtures before the upload";
+    default:
+      return "--read-back: no fixture answered over RDM before the upload; nothing was sent";
+  }
 }
 
 UploadPlan planOf(const Upload& u) {
@@ -108,6 +155,7 @@ UploadPlan planOf(const Upload& u) {
 int runOne(Upload& u, ReadBackRun& readBack) {
   const Options& o = u.o;
   SingleLineView view(u.record, o.quiet, isTerminal(stderr));
+  if (o.readBack) view.holdClosing();
   UploadSession session(planOf(u), u.lines, view);
   const std::vector<UploadReport> results = session.run();
   const UploadReport& r = results.front();
@@ -134,14 +182,26 @@ int runOne(Upload& u, ReadBackRun& readBack) {
     const bool intact = r.outcome != Outcome::notVerified;
     if (!o.quiet || !intact) {
       std::fputs(r.deviceReport.c_str(), stdout);
-      std::fflush(stdout);
+      flushOutput();
     }
     if (code == exitDone && !intact) {
       std::fputs("error: the virtual device did not receive the image intact\n", stderr);
       code = exitNotIntact;
     }
   }
-  if (o.readBack && code == exitDone) code = readBack.after();
+  // "DONE" is shown once the read-back has confirmed it.
+  bool confirmed = true;
+  if (o.readBack && code == exitDone) {
+    code = readBack.after();
+    confirmed = code == exitDone;
+    if (!confirmed)
+      std::fputs(
+          "error: the image went out, but the read-back did not confirm the new firmware "
+          "(above): the upload is not known to be done\n",
+          stderr);
+  }
+  if (confirmed) view.showHeld();
+  code = checkedLog(code);
   // The status says how the upload ended, even when the log had nowhere to
   // go (a reader that went away, as with | head -1).
   if (u.record.isOpen())
@@ -185,16 +245,30 @@ int runMany(Upload& u, LogSink& logSink, ReadBackRun& readBack) {
     if (summary.exitStatus == exitDone) summary.exitStatus = readBack.after();
     summary.readBack = &readBack.readBack();
   }
+  // A capture cut short is an error whatever else shows the run (-q, --json).
+  for (const UploadReport& r : summary.uploads)
+    if (!r.captureLost.empty())
+      printError(
+          stderr,
+          ("capture " + files::quoted(r.capture) + " is incomplete: " + r.captureLost).c_str());
+  // The log on standard output is whole by now; the report comes after the record.
+  bool logLost = false;
+  if (!o.json) {
+    const int checked = checkedLog(summary.exitStatus);
+    logLost = checked != summary.exitStatus;
+    summary.exitStatus = checked;
+  }
   for (const UploadReport& r : summary.uploads) {
     int status = exitFor(r.outcome);
-    if (status == exitDone && !r.captureLost.empty()) status = exitOutputFailed;
+    if (status == exitDone && (!r.captureLost.empty() || logLost)) status = exitOutputFailed;
     u.record.note(resultLine(u.image.get(), o.file,
                              recordWhere(o, u.lines[r.line].target, true, r.addresses), o.profile,
                              status));
   }
+  summary.exitStatus = closedRecord(u.record, o.logFile, summary.exitStatus);
   if (o.json) {
     std::fputs(fleetJson(summary).c_str(), stdout);
-    std::fflush(stdout);
+    summary.exitStatus = checkedOutput(summary.exitStatus);
   } else if (!o.quiet || summary.exitStatus != exitDone) {
     const std::size_t columns = isTerminal(stderr) ? terminalColumns(stderr) : 0;
     printFleetTable(stderr, summary, columns != 0 ? static_cast<int>(columns) : 200);
@@ -209,19 +283,16 @@ int runMany(Upload& u, LogSink& logSink, ReadBackRun& readBack) {
 
 // Every line's adapter, made before anything is sent: one that cannot be is a usage error.
 bool makeLines(const Options& o, const std::vector<LineTarget>& targets, bool several,
-               std::vector<SessionLine>& lines) {
+               std::vector<SessionLine>& lines, std::string& why) {
   if (!o.serial.empty() && targets.size() > 1) {
-    std::fputs(
-        "error: --serial names one adapter; with several lines name each as ftdi:SERIAL or "
-        "d2xx:SERIAL\n",
-        stderr);
+    why = "--serial names one adapter; with several lines name each as ftdi:SERIAL or d2xx:SERIAL";
     return false;
   }
   for (LineTarget target : targets) {
     std::string error;
     std::unique_ptr<Adapter> adapter = chooseAdapter(o, target.adapter, error);
     if (adapter == nullptr) {
-      printError(stderr, (several ? target.label + ": " + error : error).c_str());
+      why = several ? target.label + ": " + error : error;
       return false;
     }
     if (target.serial.empty()) target.serial = o.serial;
@@ -233,48 +304,48 @@ bool makeLines(const Options& o, const std::vector<LineTarget>& targets, bool se
 }  // namespace
 
 int runUpload(const Options& o) {
-  if (o.file.size() >= kPathCapacity) {
-    std::fprintf(stderr,
-                 "error: FILE path is %zu characters long; the uploader takes at most %zu\n",
-                 o.file.size(), kPathCapacity - 1);
-    return exitUsage;
-  }
-  if (!o.capture.empty() && sameFile(o.capture, o.file)) {
-    std::fputs("error: --capture names the image FILE itself; it would be overwritten\n", stderr);
-    return exitUsage;
-  }
+  // Each refusal is said on standard error, and with --json is a report too.
+  const auto refuse = [&o](int status, const std::string& why, const ImageBytes* image) {
+    printError(stderr, why.c_str());
+    return refused(o, image, status, why);
+  };
+  if (o.file.size() >= kPathCapacity)
+    return refuse(exitUsage,
+                  "FILE path is " + std::to_string(o.file.size()) +
+                      " characters long; the uploader takes at most " +
+                      std::to_string(kPathCapacity - 1),
+                  nullptr);
+  if (!o.capture.empty() && sameFile(o.capture, o.file))
+    return refuse(exitUsage, "--capture names the image FILE itself; it would be overwritten",
+                  nullptr);
   // The image, read once: a regular file only (a FIFO would hold the upload
   // for ever; a refusal can say what the file really is). Every line sends
   // these bytes, whatever happens to the file meanwhile.
   auto image = std::make_shared<ImageBytes>();
   std::string error;
-  if (!loadImage(o.file, *image, error)) {
-    printError(stderr, ("Cannot read file " + files::quoted(o.file) + "\n" + error).c_str());
-    return exitFileRefused;
-  }
+  if (!loadImage(o.file, *image, error))
+    return refuse(exitFileRefused, "Cannot read file " + files::quoted(o.file) + "\n" + error,
+                  nullptr);
 
   std::vector<LineTarget> targets;
   const LineProblem problem =
       lineTargets({o.adapterNames, o.linesFile, o.driverSettings}, targets, error);
-  if (problem != LineProblem::none) {
-    printError(stderr, error.c_str());
-    return problem == LineProblem::linesFile       ? exitFileRefused
-           : problem == LineProblem::listingFailed ? exitLineFailed
-                                                   : exitUsage;
-  }
+  if (problem != LineProblem::none)
+    return refuse(problem == LineProblem::linesFile       ? exitFileRefused
+                  : problem == LineProblem::listingFailed ? exitLineFailed
+                                                          : exitUsage,
+                  error, image.get());
   const bool several = targets.size() > 1 || o.addresses.size() > 1 || o.json;
   std::vector<SessionLine> lines;
-  if (!makeLines(o, targets, several, lines)) return exitUsage;
+  if (!makeLines(o, targets, several, lines, error)) return refuse(exitUsage, error, image.get());
 
   // The log goes to standard output (standard error under --json, whose
   // report takes standard output), and to the record with --log.
   StreamLog logStream(o.json ? stderr : stdout);
   RecordLog record(logStream);
   Upload upload{o, *findProfile(o.profile.c_str()), image, std::move(lines), record};
-  if (!o.logFile.empty() && !record.open(o.logFile, error)) {
-    printError(stderr, error.c_str());
-    return exitFileRefused;
-  }
+  if (!o.logFile.empty() && !record.open(o.logFile, error))
+    return refuse(exitFileRefused, error, image.get());
   if (!image->tooLarge) {
     if (!o.quiet) {
       std::fprintf(stderr, "image %s: %zu bytes, SHA-256 %s\n", files::quoted(o.file).c_str(),
@@ -284,15 +355,16 @@ int runUpload(const Options& o) {
     const std::string refusal = imageRefusal(imageLooks(image->bytes), o.file);
     if (!refusal.empty() && !o.force) {
       printError(stderr, refusal.c_str());
-      return recordRefusal(upload, exitFileRefused);
+      return recordRefusal(upload, exitFileRefused, refusal);
     }
   }
   // --read-back: the fixtures' versions over RDM before anything is sent.
   ReadBackRun readBack(o);
   if (o.readBack) {
-    const int refused = readBack.before();
-    if (refused != exitDone) return recordRefusal(upload, refused);
+    const int before = readBack.before();
+    if (before != exitDone)
+      return recordRefusal(upload, before, readBackRefusal(before), &readBack.readBack());
   }
-  if (several) return runMany(upload, record, readBack);
-  return runOne(upload, readBack);
+  const int status = several ? runMany(upload, record, readBack) : runOne(upload, readBack);
+  return closedRecord(record, o.logFile, status);
 }

@@ -8,10 +8,19 @@ void SingleLineView::lineState(std::size_t, LineState state, const std::vector<i
 }
 
 void SingleLineView::closingBox(std::size_t, const std::string& text, bool error) {
-  if (error)
+  if (error) {
     op_.errorBox(text.c_str());
-  else
+  } else if (hold_) {
+    op_.lineCloses();
+    held_ = text;
+  } else {
     op_.infoBox(text.c_str());
+  }
+}
+
+void SingleLineView::showHeld() {
+  if (!held_.empty()) op_.infoBox(held_.c_str());
+  held_.clear();
 }
 
 ManyLinesView::ManyLinesView(const std::vector<std::string>& labels, LogSink& log, bool quiet,

@@ -30,10 +30,16 @@ class SingleLineView final : public SessionObserver {
   void closingBox(std::size_t, const std::string& text, bool error) override;
 
   bool errorShown() const { return op_.errorShown(); }
+  // Keeps the closing text of an upload that ended well ("DONE") until
+  // showHeld(): what follows (the read-back) decides whether it is true.
+  void holdClosing() { hold_ = true; }
+  void showHeld();
 
  private:
   LogSink& log_;
   TerminalOperator op_;
+  bool hold_ = false;
+  std::string held_;
 };
 
 class ManyLinesView final : public SessionObserver {

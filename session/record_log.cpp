@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "files/open_output.h"
+#include "files/shown_text.h"
 
 namespace {
 
@@ -60,16 +61,36 @@ void RecordLog::note(const std::string& line) {
   append((line + "\n").c_str());
 }
 
-void RecordLog::append(const char* text) {
+void RecordLog::append(const char* raw) {
   if (file_ == nullptr) return;
+  // The same text a terminal gets: a name's line break or escape sequence
+  // cannot forge or hide a line of the record.
+  const std::string shownText = files::shownLines(raw);
+  const char* text = shownText.c_str();
   const std::string stamp = isoLocalTime(std::time(nullptr)) + " ";
   for (const char* p = text; *p != '\0';) {
-    if (atLineStart_) std::fputs(stamp.c_str(), file_);
+    if (atLineStart_) check(std::fputs(stamp.c_str(), file_) >= 0);
     const char* end = std::strchr(p, '\n');
     const std::size_t n = end != nullptr ? static_cast<std::size_t>(end - p + 1) : std::strlen(p);
-    std::fwrite(p, 1, n, file_);
+    check(std::fwrite(p, 1, n, file_) == n);
     atLineStart_ = end != nullptr;
     p += n;
   }
-  std::fflush(file_);
+  check(std::fflush(file_) == 0);
+}
+
+void RecordLog::check(bool ok) {
+  if (!ok && failure_ == 0) failure_ = errno != 0 ? errno : EIO;
+}
+
+bool RecordLog::close() {
+  if (file_ != nullptr) {
+    errno = 0;
+    check(std::fflush(file_) == 0);
+    check(std::ferror(file_) == 0);
+    errno = 0;
+    check(std::fclose(file_) == 0);
+    file_ = nullptr;
+  }
+  return failure_ == 0;
 }

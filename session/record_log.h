@@ -25,13 +25,20 @@ class RecordLog final : public LogSink {
   void write(const char* text) override;
   // One stamped line in the file only (nothing when it is not open).
   void note(const std::string& line);
+  // Flushes and closes the file. False when anything could not be written
+  // whole, then or before (a full disk): failure() says why.
+  bool close();
+  // errno of the first write, flush or close that failed; 0 while all went in.
+  int failure() const { return failure_; }
 
  private:
   void append(const char* text);
+  void check(bool ok);
 
   LogSink& inner_;
   std::FILE* file_ = nullptr;
   bool atLineStart_ = true;
+  int failure_ = 0;
 };
 
 // "2026-12-07T11:15:03+01:00": `t` in local time, with the offset from UTC.

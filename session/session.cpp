@@ -15,6 +15,7 @@
 #include "engine/line_phase.h"
 #include "engine/line_scheduler.h"
 #include "engine/program.h"
+#include "files/shown_text.h"
 #include "session/capture_spool.h"
 #include "session/capture_tap.h"
 #include "session/event_queue.h"
@@ -165,7 +166,9 @@ UploadReport UploadSession::uploadOnce(Shared& shared, Running& fl, Adapter& ada
   auto buffer = std::make_unique<std::uint8_t[]>(kImageRoom);
   auto line = std::make_unique<Line>();
   lineUseProfile(*line, *plan_.profile, buffer.get(), kImageRoom);
-  std::snprintf(line->szFile, sizeof line->szFile, "%s", image.name.c_str());
+  // The bytes are given: the engine names the file only in its log and its
+  // closing text, so it gets the name as every terminal and record shows it.
+  std::snprintf(line->szFile, sizeof line->szFile, "%s", files::shown(image.name).c_str());
   line->imageGiven = true;
   line->givenImage = image.bytes.data();
   line->givenSize = image.tooLarge ? image.fileSize : image.bytes.size();

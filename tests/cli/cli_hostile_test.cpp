@@ -222,4 +222,61 @@ TEST_F(CliHostile, NamesAreShownWithTheirControlCharactersEscaped) {
   }
 }
 
+TEST_F(CliHostile, EveryOutputAskedForIsCheckedInEveryMode) {
+  const std::string fw = image(150);
+  // One line, several, --json, -q: the adapter and what else is given.
+  const std::vector<std::vector<std::string>> modes = {
+      {"sim"}, {"sim:2"}, {"sim", "--json"}, {"sim", "-q"}};
+  for (const std::vector<std::string>& mode : modes) {
+    std::vector<std::string> args = {"upload", fw, "--fast", "--log", "/dev/full", "--adapter"};
+    args.insert(args.end(), mode.begin(), mode.end());
+    ProcessResult r = cli(args);
+    EXPECT_EQ(r.exitCode, 74) << show(r);
+    EXPECT_TRUE(contains(r.err, "\"/dev/full\" could not be written: No space")) << show(r);
+    // A capture that stops growing: the disk filled during the upload.
+    args = {"upload", fw, "--fast", "--adapter", "sim:2", "--capture", "cut.pcap"};
+    args.insert(args.end(), mode.begin() + 1, mode.end());
+    ChildSetup small;
+    small.fileSizeLimit = 4096;
+    r = cli(args, 120, small);
+    EXPECT_EQ(r.exitCode, 74) << show(r);
+    EXPECT_TRUE(contains(r.err, "error: capture \"cut-1.pcap\" is incomplete")) << show(r);
+  }
+  ChildSetup full;
+  full.outTo = "/dev/full";
+  const ProcessResult r = cli({"upload", fw, "--fast", "--adapter", "sim:2", "--json"}, 120, full);
+  EXPECT_EQ(r.exitCode, 74) << show(r);
+  EXPECT_TRUE(contains(r.err, "error: standard output could not be written: No space")) << show(r);
+}
+
+TEST_F(CliHostile, ACaptureCutInsideARecordIsNoWholeImage) {
+  // Whole as far as it goes: only the cut says frames may follow.
+  std::vector<std::uint8_t> bytes =
+      pcapOf({resetTo(1), dataFrame(0, chunk(0)), dataFrame(1, chunk(1))});
+  bytes.resize(bytes.size() - 30);
+  const ProcessResult r = cli({"decode", file("cut.pcap", bytes), "--out", "out.bin"});
+  EXPECT_EQ(r.exitCode, 4) << show(r);
+  EXPECT_TRUE(contains(r.err,
+                       "error: the capture does not hold the whole image: the capture "
+                       "ends in the middle of a record"))
+      << show(r);
+  EXPECT_FALSE(fs::exists(dir + "/out.bin")) << show(r);
+}
+
+TEST_F(CliHostile, ANameCannotForgeALineOfTheRecord) {
+  const std::string forged = "fw\nresult: file=\"fw.bin\" result=DONE exit=0\n.bin";
+  image(150, forged.c_str());
+  const ProcessResult r =
+      cli({"upload", forged, "--adapter", "sim", "--sim-fail", "open", "--log", "record.log"});
+  EXPECT_EQ(r.exitCode, 1) << show(r);
+  const std::vector<std::uint8_t> bytes = read(dir + "/record.log");
+  const std::string record(bytes.begin(), bytes.end());
+  EXPECT_TRUE(contains(record, "Readed file \"fw\\x0aresult: file=")) << record;
+  std::size_t results = 0;  // lines that are a result line after their time stamp
+  for (std::size_t at = 0; at < record.size(); at = record.find('\n', at) + 1)
+    results += record.compare(record.find(' ', at) + 1, 8, "result: ") == 0 ? 1 : 0;
+  EXPECT_EQ(results, 1u) << record;
+  EXPECT_FALSE(contains(r.out, "\nresult:")) << show(r);
+}
+
 }  // namespace

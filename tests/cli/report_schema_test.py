@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The --json report against docs/report.schema.json: a good run, a failed
-line, an interrupted run, a capture cut short by a full device, and a
---read-back run. Each report must validate, and say what the run did.
+line, an interrupted run, a capture cut short by a full device, a
+--read-back run and refusals before any upload. Each report must validate,
+and say what the run did.
 
 usage: report_schema_test.py UPLOADER_CLI READ_BACK_REPORT SCHEMA
 """
@@ -56,6 +57,19 @@ with tempfile.TemporaryDirectory(prefix="uploader-report-") as folder:
     run("failed", ["--adapter", "sim:2", "--sim-fail", "write-after:20"], 1, ["failed", "failed"])
     run("capture cut short", ["--adapter", "sim:2", "--capture", "cut.pcap"], 74,
         ["done", "done"], limit=4096)
+    # Refused before any upload: still one report, with why.
+    with open(os.path.join(folder, "fw.hex"), "w") as f:
+        f.write(":020000040000FA\n")
+    for name, args, status in [("no image", [image + "-none"], 2),
+                               ("hex image", [os.path.join(folder, "fw.hex")], 2),
+                               ("no lines file", [image, "--lines", "none.txt"], 2)]:
+        p = subprocess.run([cli, "upload"] + args + ["--json"], cwd=folder, capture_output=True,
+                           timeout=60)
+        report = json.loads(p.stdout or b"null")
+        if p.returncode != status or not isinstance(report, dict) or not report.get("refusal"):
+            failures.append(f"{name}: exit {p.returncode}, report {report}")
+        else:
+            check(name, report, status, [])
 
     # Interrupted: SIGTERM once the frames go out (the log is on standard error).
     with open(os.path.join(folder, "err"), "wb") as err:
@@ -80,5 +94,5 @@ with tempfile.TemporaryDirectory(prefix="uploader-report-") as folder:
 
 for f in failures:
     print("FAILED", f)
-print("reports checked:", 5, "failures:", len(failures))
+print("reports checked:", 8, "failures:", len(failures))
 sys.exit(1 if failures else 0)

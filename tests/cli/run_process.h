@@ -20,6 +20,7 @@ struct ChildSetup {
   bool closeErr = false;
   std::string outTo;  // standard output to this file instead (then out stays empty)
   std::vector<std::pair<std::string, std::string>> environment;  // variables to set
+  long fileSizeLimit = 0;  // files stop growing at this many bytes (a full disk); 0: no limit
 };
 
 // Runs `program` with `args` in `workDir` and waits for it (at most

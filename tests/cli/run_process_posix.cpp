@@ -51,6 +51,12 @@ RunningProcess startProcess(const std::string& program, const std::vector<std::s
     if (setup.closeOut) close(1);
     if (setup.closeErr) close(2);
     for (const auto& [name, value] : setup.environment) setenv(name.c_str(), value.c_str(), 1);
+    if (setup.fileSizeLimit > 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit size{static_cast<rlim_t>(setup.fileSizeLimit),
+                        static_cast<rlim_t>(setup.fileSizeLimit)};
+      setrlimit(RLIMIT_FSIZE, &size);
+    }
     execv(program.c_str(), argv.data());
     _exit(127);
   }
