@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/exit_codes.h"
+#include "cli/output_check.h"
 #include "cli/terminal_operator.h"
 #include "drivers/registry.h"
 #include "profiles/profiles.h"
@@ -15,7 +16,11 @@ class TerminalReadBack final : public ReadBackObserver {
   explicit TerminalReadBack(bool json) : readings_(json ? stderr : stdout) {}
   void reading(const std::string& text) override {
     std::fprintf(readings_, "%s\n", text.c_str());
-    std::fflush(readings_);
+    // Standard output keeps the reason of its first failure for the exit status.
+    if (readings_ == stdout)
+      flushOutput();
+    else
+      std::fflush(readings_);
   }
   void notice(const std::string& text) override {
     std::fprintf(stderr, "%s\n", text.c_str());
