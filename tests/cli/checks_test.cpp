@@ -10,6 +10,7 @@
 
 #include "cli/nearest_word.h"
 #include "cli/record_result.h"
+#include "cli/upload_views.h"
 #include "session/image.h"
 #include "session/record_log.h"
 #include "session/sha256.h"
@@ -82,6 +83,15 @@ TEST(RecordResult, EveryExitStatusHasAWordOfItsOwn) {
   for (int code : {0, 1, 2, 3, 4, 5, 64, 74, 130}) words.insert(resultWord(code));
   EXPECT_EQ(words.size(), 9u);
   EXPECT_EQ(words.count("ENDED"), 0u);
+}
+
+TEST(SingleLineView, ShowsDoneOnlyOnceTheReadBackConfirmedIt) {
+  LogCollector log;
+  SingleLineView view(log, false, false);
+  view.holdClosing();
+  testing::internal::CaptureStderr();
+  view.closingBox(0, "DONE", false);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace
