@@ -1,7 +1,7 @@
 // The RDM conversation through an Art-Net node, against a node of the
 // test's own on 127.0.0.1: the table of devices in blocks (one repeated),
-// TodNak, a NACK, an ACK_TIMER, an answer to an older request or from
-// another UID, and a node that says nothing.
+// TodNak, a NACK, an ACK_TIMER, an answer to an older request, from
+// another UID or with a wrong checksum, and a node that says nothing.
 #include "drivers/artnet_rdm.h"
 
 #include <gtest/gtest.h>
