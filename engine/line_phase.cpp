@@ -68,6 +68,13 @@ void LinePhase::loadFrame() {
   good_ = 0;
 }
 
+void LinePhase::abandon() {
+  if (stage_ == Stage::ended) return;
+  out_.failedFrame = frameNumber_;
+  out_.deliveredBytes = stage_ == Stage::data ? chunkStart_ : 0;
+  stage_ = Stage::ended;
+}
+
 std::optional<unsigned> LinePhase::end() {
   stage_ = Stage::ended;
   return std::nullopt;

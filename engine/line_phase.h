@@ -31,6 +31,9 @@ class LinePhase {
   // whose sends succeeded, or a stop asked for.
   std::optional<unsigned> step();
   const LineOutcome& outcome() const { return out_; }
+  // Ends the phase as failed at the frame in progress, when a step could not
+  // be made (the line's part of a many-line scheduler ran out of memory).
+  void abandon();
 
  private:
   enum class Stage { reset, afterReset, data, ended };

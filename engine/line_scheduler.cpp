@@ -1,6 +1,8 @@
 #include "engine/line_scheduler.h"
 
 #include <algorithm>
+#include <exception>
+#include <new>
 #include <vector>
 
 namespace {
@@ -85,24 +87,37 @@ void LineScheduler::loop(bool untilEmpty) {
     // from the moment its send returned.
     const std::int64_t now = clock_.nowMicros();
     due.clear();
+    try {
+      due.reserve(entries_.size());
+    } catch (const std::bad_alloc&) {
+      // Out of memory: serve as many as there is room for; the rest are served next.
+    }
     for (Entry& e : entries_)
-      if (!e.ended && e.due <= now) due.push_back(&e);
-    std::sort(due.begin(), due.end(),
-              [](const Entry* a, const Entry* b) { return a->due < b->due; });
+      if (!e.ended && e.due <= now && due.size() < due.capacity()) due.push_back(&e);
+    // With no room at all, the earliest alone.
+    Entry* alone[1] = {next};
+    Entry** first = due.empty() ? alone : due.data();
+    Entry** last = due.empty() ? alone + 1 : due.data() + due.size();
+    std::sort(first, last, [](const Entry* a, const Entry* b) { return a->due < b->due; });
     lock.unlock();
     std::size_t endedNow = 0;
-    for (Entry*& e : due) {
-      const std::optional<unsigned> pause = e->phase->step();
+    for (Entry** e = first; e != last; ++e) {
+      std::optional<unsigned> pause;
+      try {
+        pause = (*e)->phase->step();
+      } catch (const std::exception&) {
+        (*e)->phase->abandon();  // out of memory on the way to the adapter: this line fails
+      }
       if (pause) {
-        e->due = clock_.nowMicros() + static_cast<std::int64_t>(*pause) * 1000;
-        e = nullptr;  // runs on
+        (*e)->due = clock_.nowMicros() + static_cast<std::int64_t>(*pause) * 1000;
+        *e = nullptr;  // runs on
       } else {
         ++endedNow;
       }
     }
     lock.lock();
-    for (Entry* e : due)
-      if (e != nullptr) e->ended = true;
+    for (Entry** e = first; e != last; ++e)
+      if (*e != nullptr) (*e)->ended = true;
     if (endedNow > 0) ended_.notify_all();
   }
   lock.unlock();

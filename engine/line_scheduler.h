@@ -13,6 +13,7 @@
 #include <list>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "engine/clock.h"
 #include "engine/line_phase.h"

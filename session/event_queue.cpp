@@ -1,6 +1,8 @@
 #include "session/event_queue.h"
 
 #include <chrono>
+#include <exception>
+#include <new>
 
 namespace {
 
@@ -37,48 +39,72 @@ void EventQueue::push(Event event, bool wake) {
 }
 
 void EventQueue::lineState(std::size_t line, LineState state, const std::vector<int>& addresses) {
-  // The timing thread's figure takes over from the line's own while it
-  // sends, and is handed back, in order, when the sending ends.
-  if (state == LineState::sending)
-    live_[line].store(queued_[line], std::memory_order_relaxed);
-  else if (state == LineState::closing)
-    progress(line, live_[line].load(std::memory_order_relaxed));
-  Event e(Kind::state, line);
-  e.state = state;
-  e.addresses = addresses;
-  push(std::move(e), true);
+  try {
+    // The timing thread's figure takes over from the line's own while it
+    // sends, and is handed back, in order, when the sending ends.
+    if (state == LineState::sending)
+      live_[line].store(queued_[line], std::memory_order_relaxed);
+    else if (state == LineState::closing)
+      progress(line, live_[line].load(std::memory_order_relaxed));
+    Event e(Kind::state, line);
+    e.state = state;
+    e.addresses = addresses;
+    push(std::move(e), true);
+  } catch (const std::bad_alloc&) {
+    // Out of memory: the event is lost, the line runs on (its report still comes from run()).
+  }
 }
 
 void EventQueue::progressRange(std::size_t line, std::int32_t total) {
-  Event e(Kind::range, line);
-  e.value = total;
-  push(std::move(e), false);
+  try {
+    Event e(Kind::range, line);
+    e.value = total;
+    push(std::move(e), false);
+  } catch (const std::bad_alloc&) {
+    // Out of memory: the event is lost, the line runs on (its report still comes from run()).
+  }
 }
 
 void EventQueue::progress(std::size_t line, std::int32_t bytes) {
-  queued_[line] = bytes;
-  Event e(Kind::progress, line);
-  e.value = bytes;
-  push(std::move(e), false);
+  try {
+    queued_[line] = bytes;
+    Event e(Kind::progress, line);
+    e.value = bytes;
+    push(std::move(e), false);
+  } catch (const std::bad_alloc&) {
+    // Out of memory: the event is lost, the line runs on (its report still comes from run()).
+  }
 }
 
 void EventQueue::logLine(std::size_t line, const std::string& text) {
-  Event e(Kind::log, line);
-  e.text = text;
-  push(std::move(e), false);  // may come from the timing thread: no wake-up from there
+  try {
+    Event e(Kind::log, line);
+    e.text = text;
+    push(std::move(e), false);  // may come from the timing thread: no wake-up from there
+  } catch (const std::bad_alloc&) {
+    // Out of memory: the event is lost, the line runs on (its report still comes from run()).
+  }
 }
 
 void EventQueue::closingBox(std::size_t line, const std::string& text, bool error) {
-  Event e(Kind::box, line);
-  e.text = text;
-  e.error = error;
-  push(std::move(e), true);
+  try {
+    Event e(Kind::box, line);
+    e.text = text;
+    e.error = error;
+    push(std::move(e), true);
+  } catch (const std::bad_alloc&) {
+    // Out of memory: the event is lost, the line runs on (its report still comes from run()).
+  }
 }
 
 void EventQueue::result(const UploadReport& result) {
-  Event e(Kind::result, result.line);
-  e.result = result;
-  push(std::move(e), true);
+  try {
+    Event e(Kind::result, result.line);
+    e.result = result;
+    push(std::move(e), true);
+  } catch (const std::bad_alloc&) {
+    // Out of memory: the event is lost, the line runs on (its report still comes from run()).
+  }
 }
 
 void EventQueue::showLive(std::size_t line) {
@@ -115,15 +141,25 @@ void EventQueue::deliver(const Event& e) {
 
 void EventQueue::loop() {
   std::unique_lock<std::mutex> lock(mutex_);
+  std::deque<Event> batch;  // swapped with the queue each round: no allocation here
   for (;;) {
     if (queue_.empty() && !closing_) wake_.wait_for(lock, kDeliverEvery);
-    std::deque<Event> batch;
+    batch.clear();
     batch.swap(queue_);
     const bool last = closing_;
     lock.unlock();
-    for (const Event& e : batch) deliver(e);
-    for (std::size_t line = 0; line < sending_.size(); ++line)
-      if (sending_[line]) showLive(line);
+    for (const Event& e : batch) {
+      try {
+        deliver(e);
+      } catch (const std::exception&) {
+        // An observer that fails (out of memory) misses this event; the others still come.
+      }
+    }
+    try {
+      for (std::size_t line = 0; line < sending_.size(); ++line)
+        if (sending_[line]) showLive(line);
+    } catch (const std::exception&) {
+    }
     lock.lock();
     if (last && queue_.empty()) break;
   }

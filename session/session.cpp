@@ -397,7 +397,21 @@ std::vector<UploadReport> UploadSession::run() {
     std::vector<std::thread> threads;
     for (Running& r : running) {
       try {
-        threads.emplace_back([this, &shared, &r] { runLine(shared, r); });
+        threads.emplace_back([this, &shared, &r] {
+          try {
+            runLine(shared, r);
+          } catch (const std::exception& e) {
+            // Out of memory, or a thread the line needed: this line fails alone.
+            try {
+              if (r.results.empty())
+                notStarted(shared, r,
+                           std::string("the line could not go on (") + e.what() +
+                               "); run fewer lines at once");
+            } catch (const std::exception&) {
+              // Not even its report could be made; the other lines still end.
+            }
+          }
+        });
       } catch (const std::system_error& e) {
         // The system has no thread to spare: this line fails alone.
         notStarted(shared, r,

@@ -106,8 +106,9 @@ TEST_F(CliManyLines, ALineThatGetsNoThreadFailsAloneAndTheOthersFinish) {
   const pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    // Threads get 8 MiB stacks (the stack limit sets them); 1200 MiB holds some dozens.
-    const rlimit stack{8L << 20, 8L << 20}, limit{1200L << 20, 1200L << 20};
+    // Threads get 256 MiB stacks (the stack limit sets them): 2.5 GiB holds a few, and
+    // what is left when one more does not fit is still room for everything else.
+    const rlimit stack{256L << 20, 256L << 20}, limit{2560L << 20, 2560L << 20};
     setrlimit(RLIMIT_STACK, &stack);
     setrlimit(RLIMIT_AS, &limit);
     const int report = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
