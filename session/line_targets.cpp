@@ -156,7 +156,7 @@ bool makeDistinct(std::vector<LineTarget>& lines, std::string& error) {
       t.adapter = std::string(entry->prefix) + ":" + std::to_string(n);
     }
     const int k = ++labels[t.label];
-    if (k > 1) t.label += "#" + std::to_string(k);
+    if (k > 1) t.label.append("#").append(std::to_string(k));  // not "#" + ...: GCC 12 -O3
   }
   return true;
 }

@@ -30,9 +30,12 @@ class Fleet : public ::testing::Test {
 
   std::vector<SessionLine> simLines(std::size_t n) {
     std::vector<SessionLine> lines;
-    for (std::size_t i = 1; i <= n; ++i)
-      lines.push_back(
-          {{"sim:" + std::to_string(i), "sim", "", "", true}, std::make_unique<sim::SimAdapter>()});
+    for (std::size_t i = 1; i <= n; ++i) {
+      SessionLine& line = lines.emplace_back();
+      line.target.label = "sim:" + std::to_string(i);
+      line.target.adapter = "sim";
+      line.adapter = std::make_unique<sim::SimAdapter>();
+    }
     return lines;
   }
 
