@@ -98,11 +98,8 @@ int closedRecord(RecordLog& record, const std::string& path, int status) {
   return status == exitDone ? exitOutputFailed : status;
 }
 
-// With --json a refusal before any upload is still one report: no uploads,
-// the exit status and why. Its error was said on standard error already.
-int refused(const Options& o, const ImageBytes* image, int status, const std::string& why,
-            const ReadBack* readBack = nullptr) {
-  if (!o.json) return status;
+// What every report says of the run before its uploads: the image and how it is sent.
+FleetSummary summaryOf(const Options& o, const ImageBytes* image) {
   FleetSummary summary;
   summary.file = o.file;
   if (image != nullptr) summary.sha256 = image->sha256;
@@ -110,6 +107,20 @@ int refused(const Options& o, const ImageBytes* image, int status, const std::st
   summary.fast = o.fast;
   const ReleaseProfile* profile = findProfile(o.profile.c_str());
   summary.resetsToEveryDevice = profile != nullptr && resetsReachEveryDevice(*profile);
+  return summary;
+}
+
+// "error: capture "c-2.pcap" is incomplete: ...": said in every mode (-q, --json).
+void sayCaptureLost(const std::string& path, const std::string& why) {
+  printError(stderr, ("capture " + files::quoted(path) + " is incomplete: " + why).c_str());
+}
+
+// With --json a refusal before any upload is still one report: no uploads,
+// the exit status and why. Its error was said on standard error already.
+int refused(const Options& o, const ImageBytes* image, int status, const std::string& why,
+            const ReadBack* readBack = nullptr) {
+  if (!o.json) return status;
+  FleetSummary summary = summaryOf(o, image);
   summary.exitStatus = status;
   summary.readBack = readBack;
   summary.refusal = why;
@@ -117,12 +128,17 @@ int refused(const Options& o, const ImageBytes* image, int status, const std::st
   return checkedOutput(status);
 }
 
-int recordRefusal(Upload& u, int status, const std::string& why,
-                  const ReadBack* readBack = nullptr) {
+// The record's result line of a single upload (or of a refusal before it).
+void noteSingle(Upload& u, int status) {
   if (u.record.isOpen())
     u.record.note(resultLine(u.image.get(), u.o.file,
                              recordWhere(u.o, u.lines.front().target, false, u.o.addresses),
                              u.o.profile, status));
+}
+
+int recordRefusal(Upload& u, int status, const std::string& why,
+                  const ReadBack* readBack = nullptr) {
+  noteSingle(u, status);
   return refused(u.o, u.image.get(), closedRecord(u.record, u.o.logFile, status), why, readBack);
 }
 
@@ -171,9 +187,7 @@ int runOne(Upload& u, ReadBackRun& readBack) {
                                       : "error: the image file was refused\n",
                stderr);
   if (!r.captureLost.empty()) {
-    printError(
-        stderr,
-        ("capture " + files::quoted(o.capture) + " is incomplete: " + r.captureLost).c_str());
+    sayCaptureLost(o.capture, r.captureLost);
     // The firmware went out as reported; what could not be written is the capture.
     if (code == exitDone) code = exitOutputFailed;
   }
@@ -204,10 +218,7 @@ int runOne(Upload& u, ReadBackRun& readBack) {
   code = checkedLog(code);
   // The status says how the upload ended, even when the log had nowhere to
   // go (a reader that went away, as with | head -1).
-  if (u.record.isOpen())
-    u.record.note(resultLine(u.image.get(), o.file,
-                             recordWhere(o, u.lines.front().target, false, o.addresses), o.profile,
-                             code));
+  noteSingle(u, code);
   return code;
 }
 
@@ -231,15 +242,9 @@ int runMany(Upload& u, LogSink& logSink, ReadBackRun& readBack) {
                      viewOnTerminal && isTerminal(logOut));
   UploadSession session(planOf(u), u.lines, view);
   view.start();
-  FleetSummary summary;
+  FleetSummary summary = summaryOf(o, u.image.get());
   summary.uploads = session.run();
   view.stop();
-
-  summary.file = o.file;
-  summary.sha256 = u.image->sha256;
-  summary.profile = u.profile.id;
-  summary.fast = o.fast;
-  summary.resetsToEveryDevice = everyDevice;
   summary.exitStatus = exitForAll(summary.uploads);
   if (o.readBack) {
     if (summary.exitStatus == exitDone) summary.exitStatus = readBack.after();
@@ -247,10 +252,7 @@ int runMany(Upload& u, LogSink& logSink, ReadBackRun& readBack) {
   }
   // A capture cut short is an error whatever else shows the run (-q, --json).
   for (const UploadReport& r : summary.uploads)
-    if (!r.captureLost.empty())
-      printError(
-          stderr,
-          ("capture " + files::quoted(r.capture) + " is incomplete: " + r.captureLost).c_str());
+    if (!r.captureLost.empty()) sayCaptureLost(r.capture, r.captureLost);
   // The log on standard output is whole by now; the report comes after the record.
   bool logLost = false;
   if (!o.json) {

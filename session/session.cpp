@@ -139,15 +139,26 @@ struct UploadSession::Running {
   Adapter* adapterMade = nullptr;
   std::string capturePath;
   std::vector<UploadReport> results;
-  std::atomic<Line*> current{nullptr};  // the upload in progress, for stop()
+  Line* current = nullptr;  // the upload in progress, for stop(); under runningMutex_
 };
+
+UploadReport UploadSession::reportOf(const Running& fl, const std::vector<int>& addresses,
+                                     Outcome outcome, const std::string& reason) {
+  UploadReport r;
+  r.line = fl.index;
+  r.label = fl.target->label;
+  r.addresses = addresses;
+  r.outcome = outcome;
+  r.reason = reason;
+  r.capture = fl.capturePath;
+  return r;
+}
 
 struct UploadSession::Shared {
   EventQueue& events;
   LineScheduler& timing;
   StartGate& gate;
   CaptureSpool& spool;
-  std::deque<Running>& running;
 };
 
 UploadSession::UploadSession(const UploadPlan& plan, std::vector<SessionLine>& lines,
@@ -156,11 +167,7 @@ UploadSession::UploadSession(const UploadPlan& plan, std::vector<SessionLine>& l
 
 UploadReport UploadSession::uploadOnce(Shared& shared, Running& fl, Adapter& adapter,
                                        const std::vector<int>& addresses, bool first) {
-  UploadReport entry;
-  entry.line = fl.index;
-  entry.label = fl.target->label;
-  entry.addresses = addresses;
-  entry.capture = fl.capturePath;
+  UploadReport entry = reportOf(fl, addresses, Outcome::refused, "");
 
   const ImageBytes& image = *plan_.image;
   auto buffer = std::make_unique<std::uint8_t[]>(kImageRoom);
@@ -202,7 +209,7 @@ UploadReport UploadSession::uploadOnce(Shared& shared, Running& fl, Adapter& ada
     WatchedLine watch(*line);
     {
       std::lock_guard<std::mutex> lock(runningMutex_);
-      fl.current.store(line.get());
+      fl.current = line.get();
       if (stopping_.load()) line->stopRequested.store(true);
     }
     unsigned pace = 0;
@@ -223,7 +230,7 @@ UploadReport UploadSession::uploadOnce(Shared& shared, Running& fl, Adapter& ada
       result = uploadFinish(*line, phase.outcome());
     }
     std::lock_guard<std::mutex> lock(runningMutex_);
-    fl.current.store(nullptr);
+    fl.current = nullptr;
   }
   if (simulated != nullptr) simulated->watch(nullptr);
   entry.seconds = secondsSince(began);
@@ -288,14 +295,10 @@ void UploadSession::runLine(Shared& shared, Running& fl) {
   for (const std::vector<int>& addresses : uploads) {
     if (!captureError.empty()) {
       if (first) shared.gate.arrive(false);
-      UploadReport refused;
-      refused.line = fl.index;
-      refused.label = fl.target->label;
-      refused.addresses = addresses;
       // A stop while waiting for a FIFO's reader: nothing sent, and stopped.
-      refused.outcome = capture.stoppedOpening() ? Outcome::stopped : Outcome::refused;
-      refused.reason = "capture: " + captureError;
-      refused.capture = fl.capturePath;
+      UploadReport refused =
+          reportOf(fl, addresses, capture.stoppedOpening() ? Outcome::stopped : Outcome::refused,
+                   "capture: " + captureError);
       refused.closing = captureError;
       refused.closingIsError = true;
       shared.events.closingBox(fl.index, captureError, true);
@@ -306,15 +309,10 @@ void UploadSession::runLine(Shared& shared, Running& fl) {
       fl.results.push_back(uploadOnce(shared, fl, *adapter, addresses, first));
     } catch (const std::bad_alloc&) {
       if (first) shared.gate.arrive(false);
-      UploadReport failed;
-      failed.line = fl.index;
-      failed.label = fl.target->label;
-      failed.addresses = addresses;
-      failed.outcome = Outcome::failed;
-      failed.reason = "out of memory for the line's upload; run fewer lines at once";
-      failed.capture = fl.capturePath;
       shared.events.lineState(fl.index, LineState::ended, addresses);
-      fl.results.push_back(failed);
+      fl.results.push_back(
+          reportOf(fl, addresses, Outcome::failed,
+                   "out of memory for the line's upload; run fewer lines at once"));
     }
     first = false;
     if (fl.results.back().outcome != Outcome::done) break;
@@ -329,33 +327,20 @@ void UploadSession::runLine(Shared& shared, Running& fl) {
     fl.results.back().reason += "; capture incomplete: " + capture.error();
   }
   // A line that stopped leaves its other addresses alone.
-  for (std::size_t i = fl.results.size(); i < uploads.size(); ++i) {
-    UploadReport skipped;
-    skipped.line = fl.index;
-    skipped.label = fl.target->label;
-    skipped.addresses = uploads[i];
-    skipped.outcome = Outcome::skipped;
-    skipped.reason = "not tried after the upload before it ended " +
-                     std::string(outcomeWord(fl.results.back().outcome));
-    skipped.capture = fl.capturePath;
-    fl.results.push_back(skipped);
-  }
+  for (std::size_t i = fl.results.size(); i < uploads.size(); ++i)
+    fl.results.push_back(reportOf(fl, uploads[i], Outcome::skipped,
+                                  "not tried after the upload before it ended " +
+                                      std::string(outcomeWord(fl.results.back().outcome))));
   for (std::size_t i = told; i < fl.results.size(); ++i) shared.events.result(fl.results[i]);
 }
 
 void UploadSession::notStarted(Shared& shared, Running& fl, const std::string& why) {
   shared.gate.arrive(false);
-  UploadReport failed;
-  failed.line = fl.index;
-  failed.label = fl.target->label;
-  failed.addresses = resetsReachEveryDevice(*plan_.profile)
-                         ? plan_.addresses
-                         : std::vector<int>{plan_.addresses.front()};
-  failed.outcome = Outcome::failed;
-  failed.reason = why;
-  failed.capture = fl.capturePath;
-  fl.results.push_back(failed);
-  shared.events.result(failed);
+  const std::vector<int> addresses = resetsReachEveryDevice(*plan_.profile)
+                                         ? plan_.addresses
+                                         : std::vector<int>{plan_.addresses.front()};
+  fl.results.push_back(reportOf(fl, addresses, Outcome::failed, why));
+  shared.events.result(fl.results.back());
 }
 
 std::vector<UploadReport> UploadSession::run() {
@@ -393,7 +378,7 @@ std::vector<UploadReport> UploadSession::run() {
     CaptureSpool spool;
     LineScheduler timing(realClock());
     StartGate gate(running.size());
-    Shared shared{events, timing, gate, spool, running};
+    Shared shared{events, timing, gate, spool};
     std::vector<std::thread> threads;
     for (Running& r : running) {
       try {
@@ -442,5 +427,5 @@ void UploadSession::stop() {
   std::lock_guard<std::mutex> lock(runningMutex_);
   if (running_ == nullptr) return;
   for (Running& r : *running_)
-    if (Line* line = r.current.load()) line->stopRequested.store(true);
+    if (r.current != nullptr) r.current->stopRequested.store(true);
 }

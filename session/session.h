@@ -67,6 +67,10 @@ class UploadSession {
  private:
   struct Running;
   struct Shared;
+  // The report of an upload on a line, as far as it is known before it runs
+  // (or of one that did not run its course: refused, failed, skipped).
+  static UploadReport reportOf(const Running& line, const std::vector<int>& addresses,
+                               Outcome outcome, const std::string& reason);
   UploadReport uploadOnce(Shared& shared, Running& line, Adapter& adapter,
                           const std::vector<int>& addresses, bool first);
   void runLine(Shared& shared, Running& line);

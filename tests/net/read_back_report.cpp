@@ -12,6 +12,7 @@
 #include "drivers/artnet.h"
 #include "tests/net/fake_node.h"
 #include "tests/net/fake_rdm_node.h"
+#include "tests/net/read_back_tuning.h"
 #include "tests/support/session_plan.h"
 
 int main(int argc, char** argv) {
@@ -30,14 +31,7 @@ int main(int argc, char** argv) {
   const char* args[] = {"uploader-cli", "upload", argv[1],     "--adapter", adapter.c_str(),
                         "--read-back",  "--json", "--address", "7",         "--fast"};
   if (parseOptions(10, args, o).status != ParseStatus::run) return 64;
-  ReadBackTuning tuning;
-  tuning.nodePort = node.port();
-  tuning.replyPort = 0;
-  tuning.timeouts = {400, 150, 2, 3, 2000};
-  tuning.settleMsOverride = 1;
-  tuning.afterBoundMs = 300;
-  tuning.retryPauseMs = 50;
-  ReadBackRun readBack(o, tuning);
+  ReadBackRun readBack(o, quickReadBackTuning(node.port()));
   if (readBack.before() != 0) return 1;
 
   testnet::FakeNode universe;

@@ -11,6 +11,7 @@
 #include "profiles/profiles.h"
 #include "session/stop_requests.h"
 #include "tests/net/fake_rdm_node.h"
+#include "tests/net/read_back_tuning.h"
 
 namespace {
 
@@ -32,12 +33,7 @@ class ReadBackFlow : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(node.good());
-    tuning.nodePort = node.port();
-    tuning.replyPort = 0;
-    tuning.timeouts = {400, 150, 2, 3, 2000};
-    tuning.settleMsOverride = 1;
-    tuning.afterBoundMs = 300;
-    tuning.retryPauseMs = 50;
+    tuning = quickReadBackTuning(node.port());
   }
   ReadBackRequest upload(const char* profile, bool force = false) {
     ReadBackRequest o;
