@@ -50,10 +50,12 @@ int fixtures(const Options& o) {
   const std::string& host = port.host;
   const std::uint16_t portAddress = port.portAddress;
   artnet::UdpRdmTransport transport;
-  if (!transport.open(host, 6454, 6454, why)) {
+  if (!transport.open(host, portAddress, 6454, 6454, why)) {
     printError(stderr, why.c_str());
     return exitLineFailed;
   }
+  if (!transport.portNote().empty())
+    std::fprintf(stderr, "note: %s\n", transport.portNote().c_str());
   // Every wait of the conversation ends within 100 ms of a Ctrl-C, and the
   // whole of it within its bound (RdmTimeouts::totalMs).
   const artnet::RdmTimeouts bounds;

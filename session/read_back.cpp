@@ -41,7 +41,7 @@ std::string addressText(std::uint16_t address) {
 
 bool openConversation(const ReadBack& rb, const ReadBackTuning& t,
                       artnet::UdpRdmTransport& transport, std::string& why) {
-  return transport.open(rb.host, t.nodePort, t.replyPort, why);
+  return transport.open(rb.host, rb.portAddress, t.nodePort, t.replyPort, why);
 }
 
 }  // namespace
@@ -61,6 +61,7 @@ ReadBackStatus readBackBefore(const ReadBackRequest& o, ReadBack& rb, ReadBackOb
     observer.problem(why);
     return ReadBackStatus::lineFailed;
   }
+  if (!transport.portNote().empty()) observer.notice(transport.portNote());
   artnet::RdmConversation rdm(transport, clockOf(t), rb.portAddress, o.controller, t.timeouts,
                               stopRequested);
   // A profile whose resets go to every address upgrades every fixture on

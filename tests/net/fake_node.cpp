@@ -36,7 +36,9 @@ std::vector<std::uint8_t> pollReplyFor(const NodeIdentity& id) {
   return r;
 }
 
-FakeNode::FakeNode(std::vector<NodeIdentity> identities) : identities_(std::move(identities)) {
+FakeNode::FakeNode(std::vector<NodeIdentity> identities, std::uint32_t address,
+                   std::uint16_t udpPort)
+    : socket_(udpPort, address), identities_(std::move(identities)) {
   if (socket_.good()) thread_ = std::thread([this] { run(); });
 }
 

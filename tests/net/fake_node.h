@@ -27,7 +27,9 @@ struct NodeIdentity {
 class FakeNode {
  public:
   // `identities`: one ArtPollReply each per ArtPoll; none: polls go unanswered.
-  explicit FakeNode(std::vector<NodeIdentity> identities = {NodeIdentity{}});
+  // On 127.0.0.1 or another loopback `address`, at `udpPort` (0: a free one).
+  explicit FakeNode(std::vector<NodeIdentity> identities = {NodeIdentity{}},
+                    std::uint32_t address = kLoopback, std::uint16_t udpPort = 0);
   ~FakeNode();
 
   bool good() const { return socket_.good(); }

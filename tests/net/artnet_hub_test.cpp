@@ -1,0 +1,153 @@
+// Many lines of a few nodes in one process: every line hears its node's
+// ArtPollReply and its port's RDM answers, though they all arrive on one
+// port. The reply port is a fixed one (as 6454 is in the field), so that
+// sockets of their own per line, sharing that port, would lose replies.
+#include "drivers/artnet_hub.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "drivers/artnet.h"
+#include "drivers/artnet_rdm.h"
+#include "drivers/artnet_rdm_udp.h"
+#include "tests/net/fake_node.h"
+#include "tests/net/fake_rdm_node.h"
+
+namespace {
+
+using testnet::FakeNode;
+using testnet::FakeRdmNode;
+using testnet::FakeResponder;
+using testnet::NodeIdentity;
+
+// A UDP port free at the moment on every loopback address.
+std::uint16_t freePort() {
+  testnet::LoopbackSocket probe(0, 0);
+  return probe.port();
+}
+
+// A node with 16 outputs: four ArtPollReplies of four ports each.
+std::vector<NodeIdentity> sixteenPorts() {
+  std::vector<NodeIdentity> ids;
+  for (std::uint8_t bind = 1; bind <= 4; ++bind) {
+    NodeIdentity id;
+    id.sub = static_cast<std::uint8_t>(bind - 1);
+    id.outputs = {0, 1, 2, 3};
+    id.bindIndex = bind;
+    ids.push_back(id);
+  }
+  return ids;
+}
+
+TEST(ArtnetHub, SixtyFourLinesOfFourNodesAllHearTheirNodeAndShareOnePollANode) {
+  const std::uint16_t replyPort = freePort();
+  std::vector<std::unique_ptr<FakeNode>> nodes;
+  std::uint16_t nodePort = 0;
+  for (std::uint32_t i = 0; i < 4; ++i) {
+    nodes.push_back(std::make_unique<FakeNode>(sixteenPorts(), 0x7F000005 + i, nodePort));
+    ASSERT_TRUE(nodes.back()->good()) << "127.0.0." << 5 + i << ":" << nodePort << " is taken";
+    nodePort = nodes.front()->port();
+  }
+  artnet::Settings settings;
+  settings.nodePort = nodePort;
+  settings.replyPort = replyPort;
+  settings.pollWindowMs = 2000;
+  for (int round = 1; round <= 20; ++round) {
+    std::vector<std::unique_ptr<Adapter>> lines;
+    std::string error;
+    for (int i = 0; i < 64; ++i) {
+      const std::string argument = "127.0.0." + std::to_string(5 + i / 16) +
+                                   ":0:" + std::to_string(i % 16 / 4) + ":" + std::to_string(i % 4);
+      lines.push_back(artnet::makeWith(argument, settings, error));
+      ASSERT_NE(lines.back(), nullptr) << error;
+    }
+    std::vector<int> listed(64, -1);
+    std::vector<std::thread> openings;
+    for (int i = 0; i < 64; ++i)
+      openings.emplace_back([&, i] {
+        std::vector<char> text(64, '\0');
+        char* slots[] = {text.data(), nullptr};
+        std::int32_t count = 0;
+        if (lines[static_cast<std::size_t>(i)]->FT_ListDevices(slots, &count, FT_LIST_ALL) == FT_OK)
+          listed[static_cast<std::size_t>(i)] = count;
+      });
+    for (std::thread& t : openings) t.join();
+    for (int i = 0; i < 64; ++i)
+      EXPECT_GE(listed[static_cast<std::size_t>(i)], 1)
+          << "round " << round << ": line " << i << " heard no node";
+    for (std::size_t n = 0; n < 4; ++n)
+      EXPECT_EQ(nodes[n]->pollsSeen(), round) << "node " << n << " polled more than once a round";
+    if (HasFailure()) return;
+    // The lines go, and with them the hub and its answers: the next round polls anew.
+  }
+}
+
+TEST(ArtnetHub, EightPortsOfOneNodeAreReadBackAtOnce) {
+  const std::uint16_t replyPort = freePort();
+  // Eight RDM ports on 127.0.0.1: each listens at a UDP port of its own,
+  // but to the hub they are one node answering about eight port addresses.
+  std::vector<std::unique_ptr<FakeRdmNode>> ports;
+  for (std::uint16_t p = 0; p < 8; ++p) {
+    std::vector<FakeResponder> fixtures;
+    for (std::uint32_t f = 1; f <= 3; ++f) {
+      FakeResponder r;
+      r.device = p * 100u + f;
+      r.address = static_cast<std::uint16_t>(f * 10);
+      fixtures.push_back(r);
+    }
+    ports.push_back(std::make_unique<FakeRdmNode>(static_cast<std::uint16_t>(p + 1), fixtures));
+    ASSERT_TRUE(ports.back()->good());
+  }
+  std::vector<std::string> outcome(8);
+  std::vector<std::thread> reads;
+  for (std::size_t p = 0; p < 8; ++p)
+    reads.emplace_back([&, p] {
+      artnet::UdpRdmTransport transport;
+      std::string why;
+      const auto portAddress = static_cast<std::uint16_t>(p + 1);
+      if (!transport.open("127.0.0.1", portAddress, ports[p]->port(), replyPort, why)) {
+        outcome[p] = why;
+        return;
+      }
+      artnet::RdmConversation rdm(transport, realClock(), portAddress, artnet::kDefaultController,
+                                  {1500, 500, 3, 3, 2000});
+      std::vector<rdm::Uid> uids;
+      if (!rdm.readTod(uids, why)) {
+        outcome[p] = "no table: " + why;
+        return;
+      }
+      for (const rdm::Uid& uid : uids) {
+        const artnet::FixtureReading r = artnet::readFixture(rdm, uid, false);
+        if (!r.hasInfo || uid.device / 100 != p) outcome[p] += "bad reading; ";
+      }
+      outcome[p] += std::to_string(uids.size()) + " fixtures";
+    });
+  for (std::thread& t : reads) t.join();
+  for (std::size_t p = 0; p < 8; ++p) EXPECT_EQ(outcome[p], "3 fixtures") << "port " << p + 1;
+}
+
+TEST(ArtnetHub, ASecondHolderOfThePortIsToldAndStillHearsNodesAnsweringItsOwnPort) {
+  testnet::LoopbackSocket other(0, 0);  // another program on the reply port
+  FakeNode node;
+  ASSERT_TRUE(node.good());
+  artnet::Settings settings;
+  settings.nodePort = node.port();
+  settings.replyPort = other.port();
+  std::string error;
+  std::unique_ptr<Adapter> line = artnet::makeWith("127.0.0.1", settings, error);
+  ASSERT_NE(line, nullptr) << error;
+  std::vector<char> text(64, '\0');
+  char* slots[] = {text.data(), nullptr};
+  std::int32_t count = 0;
+  ASSERT_EQ(line->FT_ListDevices(slots, &count, FT_LIST_ALL), FT_OK);
+  EXPECT_EQ(count, 1);
+  std::shared_ptr<artnet::Hub> hub = artnet::Hub::get(other.port(), error);
+  ASSERT_NE(hub, nullptr) << error;
+  EXPECT_NE(hub->portNote().find("is taken by another program"), std::string::npos)
+      << hub->portNote();
+}
+
+}  // namespace
