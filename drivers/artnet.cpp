@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -125,11 +127,54 @@ bool parseTarget(const std::string& argument, std::string& host, std::uint16_t& 
   host = argument.substr(0, colon);
   portAddress = 0;
   if (host.empty()) {
-    error = "artnet needs the node's address: artnet:HOST[:PORT-ADDRESS]";
+    error = "artnet needs the node's address: artnet:HOST[:PORT-ADDRESS|:all]";
+    return false;
+  }
+  if (colon != std::string::npos && argument.substr(colon + 1) == kAllPorts) {
+    error = "artnet:" + argument + " names every port of a node: it makes lines, not one adapter";
     return false;
   }
   return colon == std::string::npos ||
          parsePortAddress(argument.substr(colon + 1), portAddress, error);
+}
+
+bool nodeLinesWith(const std::string& host, const Settings& settings,
+                   std::vector<ListedNode>& nodes, std::string& why) {
+  std::uint32_t target = 0;
+  if (!netio::resolve(host, target, why)) return false;
+  const std::shared_ptr<Hub> hub = Hub::get(settings.replyPort, why);
+  if (hub == nullptr) return false;
+  const PollResult polled =
+      hub->poll(target, settings.nodePort, settings.pollWindowMs, settings.settleMs);
+  if (!polled.sent) {
+    why = "sending ArtPoll to " + host + " failed: " + polled.why;
+    return false;
+  }
+  std::map<std::uint32_t, std::size_t> nodeOf;             // address: index in `nodes`
+  std::set<std::pair<std::uint32_t, std::uint16_t>> seen;  // a port listed twice counts once
+  for (const PollAnswer& a : polled.answers) {
+    const std::string address = netio::addressText(a.from);
+    auto [at, fresh] = nodeOf.emplace(a.from, nodes.size());
+    if (fresh)
+      nodes.push_back(
+          {address + " " + (a.reply.shortName.empty() ? a.reply.longName : a.reply.shortName), {}});
+    for (const OutputPort& port : outputPorts(a.reply)) {
+      if (!seen.insert({a.from, port.portAddress}).second) continue;
+      nodes[at->second].lines.push_back(
+          {"artnet:" + address + ":" + portAddressText(port.portAddress),
+           port.rdm ? "RDM" : "no RDM"});
+    }
+  }
+  if (nodes.empty()) {
+    why = "no Art-Net node answered an ArtPoll at " + host + " within " +
+          std::to_string(settings.pollWindowMs) + " ms";
+    if (!hub->portNote().empty()) why += " (" + hub->portNote() + ")";
+  }
+  return !nodes.empty();
+}
+
+bool nodeLines(const std::string& host, std::vector<ListedNode>& nodes, std::string& why) {
+  return nodeLinesWith(host, Settings{}, nodes, why);
 }
 
 std::unique_ptr<Adapter> makeWith(const std::string& argument, const Settings& settings,

@@ -151,3 +151,42 @@ TEST(ArtnetHub, ASecondHolderOfThePortIsToldAndStillHearsNodesAnsweringItsOwnPor
 }
 
 }  // namespace
+
+namespace {
+
+// "artnet:HOST:all": a node of six outputs answers in two replies (bind
+// indexes 1 and 2); every output becomes a line, RDM as each port says.
+TEST(ArtnetAllPorts, EveryOutputOfEveryReplyOfTheNodeIsALine) {
+  NodeIdentity first;
+  first.outputs = {0, 1, 2, 3};
+  first.rdmOffMask = 0b0100;
+  NodeIdentity second;
+  second.sub = 1;
+  second.outputs = {0, 5};
+  second.bindIndex = 2;
+  FakeNode node({first, second});
+  ASSERT_TRUE(node.good());
+  artnet::Settings settings;
+  settings.nodePort = node.port();
+  settings.replyPort = 0;
+  std::vector<ListedNode> nodes;
+  std::string why;
+  ASSERT_TRUE(artnet::nodeLinesWith("127.0.0.1", settings, nodes, why)) << why;
+  ASSERT_EQ(nodes.size(), 1u);
+  std::string lines;
+  for (const OfferedLine& l : nodes[0].lines) lines += l.argument + " " + l.detail + "\n";
+  EXPECT_EQ(lines,
+            "artnet:127.0.0.1:0:0:0 RDM\nartnet:127.0.0.1:0:0:1 RDM\n"
+            "artnet:127.0.0.1:0:0:2 no RDM\nartnet:127.0.0.1:0:0:3 RDM\n"
+            "artnet:127.0.0.1:0:1:0 RDM\nartnet:127.0.0.1:0:1:5 RDM\n");
+  EXPECT_EQ(node.pollsSeen(), 1);
+
+  FakeNode mute(std::vector<NodeIdentity>{});
+  settings.nodePort = mute.port();
+  settings.pollWindowMs = 300;
+  nodes.clear();
+  EXPECT_FALSE(artnet::nodeLinesWith("127.0.0.1", settings, nodes, why));
+  EXPECT_NE(why.find("no Art-Net node answered"), std::string::npos) << why;
+}
+
+}  // namespace

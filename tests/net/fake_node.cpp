@@ -31,6 +31,7 @@ std::vector<std::uint8_t> pollReplyFor(const NodeIdentity& id) {
   for (std::size_t i = 0; i < id.outputs.size() && i < 4; ++i) {
     r[174 + i] = 0x80;  // PortTypes: DMX512 output
     r[190 + i] = id.outputs[i];
+    r[213 + i] = (id.rdmOffMask >> i & 1) != 0 ? 0x80 : 0x00;  // GoodOutputB
   }
   r[211] = id.bindIndex;
   return r;

@@ -22,6 +22,7 @@ struct NodeIdentity {
   std::uint8_t sub = 0;
   std::vector<std::uint8_t> outputs{1};  // the low 4 bits of each output's port address
   std::uint8_t bindIndex = 1;
+  std::uint8_t rdmOffMask = 0;  // bit i: RDM switched off on output i
 };
 
 class FakeNode {
