@@ -129,6 +129,36 @@ bool applyReadBack(Options& o, const std::string&, std::string&) {
   return true;
 }
 
+bool applyDryRun(Options& o, const std::string&, std::string&) {
+  o.dryRun = true;
+  return true;
+}
+
+// DEVICE_INFO model IDs: hexadecimal with 0x, or decimal; 0 to 65535 each.
+bool applyModel(Options& o, const std::string& v, std::string& e) {
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t comma = v.find(',', from);
+    const std::string id = v.substr(from, comma == std::string::npos ? comma : comma - from);
+    long n = -1;
+    const bool hex = id.size() > 2 && id.size() <= 6 && (id[1] == 'x' || id[1] == 'X') &&
+                     id[0] == '0' &&
+                     id.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos;
+    if (hex)
+      n = std::stol(id.substr(2), nullptr, 16);
+    else if (!parseWholeNumber(id, 0, 65535, n))
+      n = -1;
+    if (n < 0) {
+      e = "--model: " + files::quoted(id) +
+          " is not a model ID (DEVICE_INFO's, 0x0000 to 0xFFFF or 0 to 65535)";
+      return false;
+    }
+    o.models.push_back(static_cast<std::uint16_t>(n));
+    if (comma == std::string::npos) return true;
+    from = comma + 1;
+  }
+}
+
 bool applySettle(Options& o, const std::string& v, std::string& e) {
   long seconds = 0;
   if (!parseWholeNumber(v, 0, 600, seconds)) {
@@ -170,6 +200,10 @@ const OptionRow kOptions[] = {
      applyLog},
     {"--read-back", nullptr, nullptr, kUpload,
      "artnet: read the fixtures' versions over RDM before and after", applyReadBack},
+    {"--model", nullptr, "ID[,ID]", kUpload, "artnet: refuse fixtures of other DEVICE_INFO models",
+     applyModel},
+    {"--dry-run", "-n", nullptr, kUpload, "send nothing: resolve the lines, print the plan",
+     applyDryRun},
     {"--settle", nullptr, "SECONDS", kUpload,
      "--read-back: wait for the restart before reading (10)", applySettle},
     {"--force", nullptr, nullptr, kUpload, "send anyway: no raw image, or no fixture answered",

@@ -1,6 +1,7 @@
 // The command line: one table of options, one help text made from it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,9 +30,11 @@ struct Options {
   DriverSettings driverSettings;  // the options a driver declares, as given
 
   // RDM through an Art-Net node (fixtures, upload --read-back).
-  bool readBack = false;   // read the fixtures' versions before and after the upload
-  int settleSeconds = 10;  // after the upload, before reading again
-  std::string rdmUid;      // the controller's UID, MMMM:DDDDDDDD; empty: the default
+  bool readBack = false;              // read the fixtures' versions before and after the upload
+  int settleSeconds = 10;             // after the upload, before reading again
+  std::string rdmUid;                 // the controller's UID, MMMM:DDDDDDDD; empty: the default
+  std::vector<std::uint16_t> models;  // --model: the DEVICE_INFO model IDs the image is for
+  bool dryRun = false;                // --dry-run: resolve and show the plan, send nothing
 
   std::string out;     // decode: write the received image here
   std::string expect;  // decode: compare the received image with this file

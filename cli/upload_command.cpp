@@ -8,6 +8,7 @@
 
 #include "cli/adapter_choice.h"
 #include "cli/commands.h"
+#include "cli/dry_run.h"
 #include "cli/exit_codes.h"
 #include "cli/file_bytes.h"
 #include "cli/fleet_report.h"
@@ -118,7 +119,7 @@ void sayCaptureLost(const std::string& path, const std::string& why) {
 // With --json a refusal before any upload is still one report: no uploads,
 // the exit status and why. Its error was said on standard error already.
 int refused(const Options& o, const ImageBytes* image, int status, const std::string& why,
-            const ReadBack* readBack = nullptr) {
+            const std::vector<LineReadBack>* readBack = nullptr) {
   if (!o.json) return status;
   FleetSummary summary = summaryOf(o, image);
   summary.exitStatus = status;
@@ -137,7 +138,7 @@ void noteSingle(Upload& u, int status) {
 }
 
 int recordRefusal(Upload& u, int status, const std::string& why,
-                  const ReadBack* readBack = nullptr) {
+                  const std::vector<LineReadBack>* readBack = nullptr) {
   noteSingle(u, status);
   return refused(u.o, u.image.get(), closedRecord(u.record, u.o.logFile, status), why, readBack);
 }
@@ -151,6 +152,9 @@ std::string readBackRefusal(int status) {
       return "--read-back: the node could not be reached before the upload";
     case exitInterrupted:
       return "interrupted while reading the fixtures before the upload";
+    case exitWrongModel:
+      return "--model: a fixture that would take the upload is of another model; nothing was "
+             "sent";
     default:
       return "--read-back: no fixture answered over RDM before the upload; nothing was sent";
   }
@@ -246,10 +250,8 @@ int runMany(Upload& u, LogSink& logSink, ReadBackRun& readBack) {
   summary.uploads = session.run();
   view.stop();
   summary.exitStatus = exitForAll(summary.uploads);
-  if (o.readBack) {
-    if (summary.exitStatus == exitDone) summary.exitStatus = readBack.after();
-    summary.readBack = &readBack.readBack();
-  }
+  if (o.readBack && summary.exitStatus == exitDone) summary.exitStatus = readBack.after();
+  if (readBack.reads()) summary.readBack = &readBack.lines();
   // A capture cut short is an error whatever else shows the run (-q, --json).
   for (const UploadReport& r : summary.uploads)
     if (!r.captureLost.empty()) sayCaptureLost(r.capture, r.captureLost);
@@ -346,7 +348,7 @@ int runUpload(const Options& o) {
   StreamLog logStream(o.json ? stderr : stdout);
   RecordLog record(logStream);
   Upload upload{o, *findProfile(o.profile.c_str()), image, std::move(lines), record};
-  if (!o.logFile.empty() && !record.open(o.logFile, error))
+  if (!o.logFile.empty() && !o.dryRun && !record.open(o.logFile, error))
     return refuse(exitFileRefused, error, image.get());
   if (!image->tooLarge) {
     if (!o.quiet) {
@@ -360,13 +362,21 @@ int runUpload(const Options& o) {
       return recordRefusal(upload, exitFileRefused, refusal);
     }
   }
-  // --read-back: the fixtures' versions over RDM before anything is sent.
+  // --read-back and --model: the fixtures of every line that can read
+  // back, over RDM, before anything is sent.
   ReadBackRun readBack(o);
-  if (o.readBack) {
-    const int before = readBack.before();
-    if (before != exitDone)
-      return recordRefusal(upload, before, readBackRefusal(before), &readBack.readBack());
-  }
+  const int readable = readBack.setLines(targets);
+  if (readable != exitDone) return recordRefusal(upload, readable, readBackRefusal(readable));
+  int checks = readBack.before();
+  if (checks == exitDone) checks = readBack.checkModels();
+  if (o.dryRun)
+    return closedRecord(
+        record, o.logFile,
+        runDryRun(o, upload.profile, *image, upload.lines, readBack,
+                  checks == exitDone && image->tooLarge ? exitFileRefused : checks));
+  if (checks != exitDone)
+    return recordRefusal(upload, checks, readBackRefusal(checks),
+                         readBack.reads() ? &readBack.lines() : nullptr);
   const int status = several ? runMany(upload, record, readBack) : runOne(upload, readBack);
   return closedRecord(record, o.logFile, status);
 }

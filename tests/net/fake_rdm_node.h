@@ -22,6 +22,7 @@ namespace testnet {
 struct FakeResponder {
   std::uint16_t manufacturer = 0x29A9;
   std::uint32_t device = 1;
+  std::uint16_t modelId = 0x0001;  // DEVICE_INFO's model ID
   std::uint32_t version = 0x01000000;
   std::string label = "1.0";
   std::string model = "Test Fixture";
@@ -49,9 +50,9 @@ struct SeenRequest {
 
 class FakeRdmNode {
  public:
-  // On 127.0.0.1:`udpPort`, or a free port when 0.
+  // On 127.0.0.1:`udpPort` (or another loopback `address`), or a free port when 0.
   FakeRdmNode(std::uint16_t portAddress, std::vector<FakeResponder> responders,
-              std::uint16_t udpPort = 0);
+              std::uint16_t udpPort = 0, std::uint32_t address = kLoopback);
   ~FakeRdmNode();
 
   bool good() const { return socket_.good(); }

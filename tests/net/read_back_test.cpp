@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "profiles/profiles.h"
+#include "session/read_back_lines.h"
 #include "session/stop_requests.h"
 #include "tests/net/fake_rdm_node.h"
 #include "tests/net/read_back_tuning.h"
@@ -38,7 +39,7 @@ class ReadBackFlow : public ::testing::Test {
   ReadBackRequest upload(const char* profile, bool force = false) {
     ReadBackRequest o;
     o.adapter = "artnet:127.0.0.1:0:0:1";
-    o.address = 7;
+    o.addresses = {7};
     o.profile = findProfile(profile);
     o.force = force;
     return o;
@@ -150,6 +151,54 @@ TEST_F(ReadBackFlow, AdaptersWithoutRdmAreRefusedAsUsage) {
     ReadBack rb;
     EXPECT_EQ(before(o, rb), ReadBackStatus::noRdm) << adapter;
   }
+}
+
+}  // namespace
+
+namespace {
+
+struct Quiet final : ReadBackObserver {
+  void reading(const std::string&) override {}
+  void notice(const std::string&) override {}
+  void problem(const std::string&) override {}
+};
+
+// Two nodes at once (127.0.0.1 and 127.0.0.3, the same UDP port): each
+// line's fixtures are told apart, and each line is judged on its own.
+TEST(ReadBackLines, EveryLineIsReadAtOnceAndJudgedOnItsOwn) {
+  FakeResponder spot = fixture(1, 7), wash = fixture(2, 9);
+  wash.modelId = 0x0020;
+  FakeRdmNode first(0x0001, {spot});
+  ASSERT_TRUE(first.good());
+  FakeRdmNode second(0x0001, {wash}, first.port(), 0x7F000003);
+  if (!second.good()) GTEST_SKIP() << "127.0.0.3:" << first.port() << " is taken";
+  std::vector<LineReadBack> lines(2);
+  lines[0].request.adapter = "artnet:127.0.0.1:0:0:1";
+  lines[1].request.adapter = "artnet:127.0.0.3:0:0:1";
+  for (LineReadBack& l : lines) {
+    l.request.profile = findProfile("v1.2");
+    l.request.models = true;
+  }
+  Quiet quiet[2];
+  const LineObservers observers = [&](std::size_t i) -> ReadBackObserver& { return quiet[i]; };
+  const ReadBackTuning tuning = quickReadBackTuning(first.port());
+  readBackLinesBefore(lines, observers, tuning);
+  ASSERT_EQ(lines[0].status, ReadBackStatus::go);
+  ASSERT_EQ(lines[1].status, ReadBackStatus::go);
+  ASSERT_EQ(lines[0].readBack.targets.size(), 1u);
+  EXPECT_EQ(lines[1].readBack.targets.at(0).uid.device, 2u);
+
+  // --model 0x0001: the first line's fixture matches, the second's is named.
+  EXPECT_TRUE(modelMismatches(lines[0].readBack, {0x0001}).empty());
+  const std::vector<std::string> other = modelMismatches(lines[1].readBack, {0x0001});
+  ASSERT_EQ(other.size(), 1u);
+  EXPECT_EQ(other[0], "29A9:00000002 at address 9: model 0x0020 \"Test Fixture\"");
+
+  first.change([](std::vector<FakeResponder>& all) { all[0].version = 0x00010100; });
+  readBackLinesAfter(lines, observers, tuning);
+  EXPECT_EQ(lines[0].status, ReadBackStatus::go);
+  EXPECT_EQ(lines[1].status, ReadBackStatus::notConfirmed);
+  EXPECT_EQ(lines[1].readBack.targets.at(0).why, "kept its version");
 }
 
 }  // namespace
