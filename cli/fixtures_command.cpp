@@ -23,6 +23,14 @@ std::string cell(const std::string& text, std::size_t width) {
   return c + " ";
 }
 
+// DEVICE_INFO's model ID, as --model takes it.
+std::string modelIdText(const artnet::FixtureReading& r) {
+  if (!r.hasInfo) return "?";
+  char id[8];
+  std::snprintf(id, sizeof id, "0x%04X", r.info.modelId);
+  return id;
+}
+
 std::string versionText(const artnet::FixtureReading& r) {
   if (!r.hasInfo) return "?";
   char text[16];
@@ -79,9 +87,9 @@ int fixtures(const Options& o) {
                    host.c_str(), artnet::portAddressText(portAddress).c_str());
     return exitDone;
   }
-  std::printf("%s%s%s%s%s%s\n", cell("UID", 13).c_str(), cell("MANUFACTURER", 21).c_str(),
-              cell("MODEL", 24).c_str(), cell("ADDRESS", 7).c_str(), cell("VERSION", 10).c_str(),
-              "LABEL");
+  std::printf("%s%s%s%s%s%s%s\n", cell("UID", 13).c_str(), cell("MANUFACTURER", 21).c_str(),
+              cell("MODEL", 24).c_str(), cell("MODEL ID", 8).c_str(), cell("ADDRESS", 7).c_str(),
+              cell("VERSION", 10).c_str(), "LABEL");
   std::size_t asked = 0;
   for (const rdm::Uid& uid : uids) {
     const artnet::FixtureReading r = artnet::readFixture(conversation, uid, true);
@@ -101,9 +109,10 @@ int fixtures(const Options& o) {
       return exitLineFailed;
     }
     ++asked;
-    std::printf("%s%s%s%s%s%s\n", cell(rdm::uidText(uid), 13).c_str(),
+    std::printf("%s%s%s%s%s%s%s\n", cell(rdm::uidText(uid), 13).c_str(),
                 cell(r.manufacturer, 21).c_str(), cell(r.model, 24).c_str(),
-                cell(addressText(r), 7).c_str(), cell(versionText(r), 10).c_str(),
+                cell(modelIdText(r), 8).c_str(), cell(addressText(r), 7).c_str(),
+                cell(versionText(r), 10).c_str(),
                 files::shown(r.softwareLabel.empty() ? "?" : r.softwareLabel).c_str());
     for (const std::string& u : r.unanswered)
       std::printf("  not answered: %s\n", files::shown(u).c_str());
