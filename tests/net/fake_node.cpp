@@ -64,7 +64,7 @@ void FakeNode::run() {
 }
 
 void FakeNode::answer(const Datagram& poll) {
-  if (poll.fromAddress != kLoopback) return;
+  if (poll.fromAddress >> 24 != 127) return;  // loopback only
   for (const NodeIdentity& id : identities_) {
     const std::vector<std::uint8_t> reply = pollReplyFor(id);
     socket_.sendTo(reply.data(), reply.size(), poll.fromPort);
