@@ -43,6 +43,9 @@ struct FleetSummary {
 
 // The table: line, address, result, bytes, time, reason; fits `columns`.
 void printFleetTable(std::FILE* out, const FleetSummary& summary, int columns);
+// With --read-back: a row per fixture read back, with its line, address,
+// version before -> after and whether the new version was confirmed.
+void printReadBackTable(std::FILE* out, const std::vector<LineReadBack>& lines, int columns);
 // The version of the JSON report's layout (docs/report.schema.json).
 inline constexpr int kReportFormat = 3;
 // The same as one JSON object.

@@ -276,6 +276,8 @@ int runMany(Upload& u, LogSink& logSink, ReadBackRun& readBack) {
   } else if (!o.quiet || summary.exitStatus != exitDone) {
     const std::size_t columns = isTerminal(stderr) ? terminalColumns(stderr) : 0;
     printFleetTable(stderr, summary, columns != 0 ? static_cast<int>(columns) : 200);
+    if (o.readBack && summary.readBack != nullptr && summary.uploads.size() > 0)
+      printReadBackTable(stderr, *summary.readBack, columns != 0 ? static_cast<int>(columns) : 200);
   }
   if (summary.exitStatus == exitInterrupted)
     std::fputs(

@@ -106,7 +106,22 @@ std::vector<SeenRequest> FakeRdmNode::seen() const {
 void FakeRdmNode::run() {
   while (!stop_) {
     Datagram d;
-    if (!socket_.receive(d, 50) || silent) continue;
+    const bool got = socket_.receive(d, 50);
+    if (uploading_ &&
+        std::chrono::steady_clock::now() - lastNzs_ > std::chrono::milliseconds(500)) {
+      uploading_ = false;
+      const std::uint32_t next = versionAfterUpload;
+      change([next](std::vector<FakeResponder>& all) {
+        for (FakeResponder& r : all) r.version = next;
+      });
+    }
+    if (!got || silent) continue;
+    if (d.bytes.size() > 12 && d.bytes[8] == 0x00 && d.bytes[9] == 0x51) {  // ArtNzs
+      ++nzsSeen;
+      lastNzs_ = std::chrono::steady_clock::now();
+      uploading_ = versionAfterUpload != 0;
+      continue;
+    }
     if (d.bytes.size() >= 14 && std::memcmp(d.bytes.data(), "Art-Net\0", 8) == 0 &&
         d.bytes[8] == 0x00 && d.bytes[9] == 0x20) {  // ArtPoll: the node with its one port
       NodeIdentity id;

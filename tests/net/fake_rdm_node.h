@@ -66,6 +66,10 @@ class FakeRdmNode {
   std::atomic<bool> repeatFirstBlock{false};  // block 0 is sent twice before the rest
   std::atomic<bool> todNak{false};            // ArtTodRequest is answered with TodNak only
   std::atomic<std::size_t> answerEvery{1};    // only every Nth RDM request is answered
+  // Nonzero: once ArtNzs packets came and then none for 500 ms (an upload
+  // ended), every responder restarts with this software version.
+  std::atomic<std::uint32_t> versionAfterUpload{0};
+  std::atomic<std::size_t> nzsSeen{0};  // ArtNzs packets received
 
  private:
   void run();
@@ -77,6 +81,8 @@ class FakeRdmNode {
   mutable std::mutex mutex_;
   std::vector<FakeResponder> responders_;
   std::vector<SeenRequest> seen_;
+  std::chrono::steady_clock::time_point lastNzs_;
+  bool uploading_ = false;
   std::uint16_t queuedPid_ = 0;  // what ACK_TIMER put in the queue
   std::chrono::steady_clock::time_point queuedReady_;
   std::atomic<bool> stop_{false};
