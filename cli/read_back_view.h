@@ -22,6 +22,8 @@ class ReadBackRun {
   int after();
 
   const ReadBack& readBack() const { return readBack_; }
+  // Every reading goes into `records` too (null: none).
+  void keepIn(ServiceRecords* records) { request_.records = records; }
 
  private:
   const Options& options_;

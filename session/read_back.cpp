@@ -82,6 +82,7 @@ ReadBackStatus readBackBefore(const ReadBackRequest& o, ReadBack& rb, ReadBackOb
                       std::to_string(t.timeouts.totalMs / 1000) + " s");
       break;
     }
+    if (o.records != nullptr) o.records->reading(r, o.adapter, "before upload");
     if (!every && (!r.hasInfo || r.info.startAddress != o.address)) continue;
     ReadBackTarget target;
     target.uid = uid;
@@ -161,6 +162,7 @@ ReadBackStatus readBackAfter(const ReadBackRequest& o, ReadBack& rb, ReadBackObs
         continue;
       }
       after[i] = read;
+      if (o.records != nullptr) o.records->reading(read, o.adapter, "after upload");
       changed[i] = after[i].hasInfo && rb.targets[i].answered &&
                    after[i].info.softwareVersion != rb.targets[i].before.softwareVersion;
       all = all && changed[i];

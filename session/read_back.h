@@ -11,6 +11,7 @@
 #include "drivers/artnet_rdm.h"
 #include "engine/clock.h"
 #include "engine/profile.h"
+#include "session/service_records.h"
 
 // The manufacturer ID in every upload frame, and so in our fixtures' UIDs.
 inline constexpr std::uint16_t kFixtureManufacturer = 0x29A9;
@@ -54,6 +55,7 @@ struct ReadBackRequest {
   bool quiet = false;
   int settleSeconds = 10;
   rdm::Uid controller = artnet::kDefaultController;
+  ServiceRecords* records = nullptr;  // each reading goes in; null: none kept
 };
 
 // What the read-back tells a person, as it goes.

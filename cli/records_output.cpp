@@ -1,0 +1,247 @@
+#include "cli/records_output.h"
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "files/shown_text.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// The version of the JSON of history and inventory (docs/records.md).
+constexpr int kRecordsFormat = 1;
+
+Json textOrNull(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
+
+template <typename T>
+Json maybe(const std::optional<T>& value) {
+  return value ? Json(*value) : Json(nullptr);
+}
+
+std::string resultOf(const records::HistoryRow& r) {
+  return r.finished ? r.end.result : "unfinished";
+}
+
+Json historyJson(const records::HistoryRow& r) {
+  const records::UploadStart& s = r.start;
+  return {{"id", r.id},
+          {"run", s.run},
+          {"startedAt", s.startedAt},
+          {"endedAt", r.finished ? Json(r.end.endedAt) : Json(nullptr)},
+          {"host", s.host},
+          {"user", s.user},
+          {"image",
+           {{"name", s.imageName},
+            {"path", s.imagePath},
+            {"size", s.imageSize},
+            {"sha256", s.imageSha256}}},
+          {"profile", s.profile},
+          {"fast", s.fast},
+          {"line",
+           {{"label", s.line},
+            {"driver", s.driver},
+            {"serial", textOrNull(s.serial)},
+            {"node", textOrNull(s.node)},
+            {"portAddress", maybe(s.portAddress)},
+            {"universe", maybe(s.universe)}}},
+          {"addresses", s.addresses},
+          {"result", resultOf(r)},
+          {"reason", r.finished ? textOrNull(r.end.reason) : Json(nullptr)},
+          {"bytesDelivered", r.finished ? Json(r.end.bytes) : Json(nullptr)},
+          {"framesSent", r.finished ? Json(r.end.frames) : Json(nullptr)},
+          {"exitStatus", maybe(r.exitStatus)}};
+}
+
+Json inventoryJson(const records::InventoryRow& row) {
+  const records::FixtureReading& r = row.last;
+  return {{"uid", r.uid},
+          {"manufacturerId", r.manufacturerId},
+          {"modelId", r.modelId},
+          {"manufacturer", textOrNull(r.manufacturerLabel)},
+          {"model", textOrNull(r.modelLabel)},
+          {"startAddress", maybe(r.startAddress)},
+          {"softwareVersion", r.softwareVersion},
+          {"softwareVersionHex", versionHex(r.softwareVersion)},
+          {"softwareLabel", textOrNull(r.softwareLabel)},
+          {"line", r.line},
+          {"readAt", r.readAt},
+          {"occasion", r.occasion},
+          {"versionsOfModel", row.versionsOfModel},
+          {"olderThanOthersOfModel", row.behindOfModel}};
+}
+
+std::string dump(const Json& j) {
+  return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::string csvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string q = "\"";
+  for (char c : text) {
+    if (c == '"') q += '"';
+    q += c;
+  }
+  return q + "\"";
+}
+
+std::string csvLine(const std::vector<std::string>& fields) {
+  std::string line;
+  for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "," : "") + csvField(fields[i]);
+  return line + "\r\n";
+}
+
+// A table whose columns are as wide as their widest cell; the last column runs on.
+std::string table(const std::vector<std::vector<std::string>>& rows) {
+  std::vector<std::size_t> width;
+  for (const auto& row : rows)
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      if (width.size() <= i) width.push_back(0);
+      width[i] = std::max(width[i], row[i].size());
+    }
+  std::string text;
+  for (const auto& row : rows) {
+    std::string line;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size()) line += std::string(width[i] - row[i].size() + 2, ' ');
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    text += line + "\n";
+  }
+  return text;
+}
+
+std::string orDash(const std::string& text) { return text.empty() ? "-" : files::shown(text); }
+
+std::string number(const std::optional<std::int64_t>& n) {
+  return n ? std::to_string(*n) : std::string("-");
+}
+
+// "2026-12-07T18:55:08.123Z" as "2026-12-07 18:55:08Z".
+std::string shortTime(const std::string& utc) {
+  if (utc.size() < 19) return utc;
+  std::string t = utc.substr(0, 19);
+  t[10] = ' ';
+  return t + "Z";
+}
+
+}  // namespace
+
+std::string versionHex(long long version) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08llX", version);
+  return text;
+}
+
+std::string historyText(const std::vector<records::HistoryRow>& rows, RecordsFormat format,
+                        const std::string& path) {
+  if (format == RecordsFormat::json) {
+    Json uploads = Json::array();
+    for (const auto& r : rows) uploads.push_back(historyJson(r));
+    return dump({{"format", kRecordsFormat}, {"records", path}, {"uploads", uploads}});
+  }
+  if (format == RecordsFormat::csv) {
+    std::string text = csvLine({"id",           "run",
+                                "started_at",   "ended_at",
+                                "host",         "user",
+                                "image_name",   "image_path",
+                                "image_size",   "image_sha256",
+                                "profile",      "fast",
+                                "driver",       "line",
+                                "serial",       "node",
+                                "port_address", "universe",
+                                "addresses",    "result",
+                                "reason",       "bytes_delivered",
+                                "frames_sent",  "exit_status"});
+    for (const auto& r : rows) {
+      const records::UploadStart& s = r.start;
+      const auto opt = [](const std::optional<std::int64_t>& n) {
+        return n ? std::to_string(*n) : std::string();
+      };
+      text += csvLine({std::to_string(r.id),
+                       s.run,
+                       s.startedAt,
+                       r.finished ? r.end.endedAt : "",
+                       s.host,
+                       s.user,
+                       s.imageName,
+                       s.imagePath,
+                       std::to_string(s.imageSize),
+                       s.imageSha256,
+                       s.profile,
+                       s.fast ? "1" : "0",
+                       s.driver,
+                       s.line,
+                       s.serial,
+                       s.node,
+                       opt(s.portAddress),
+                       opt(s.universe),
+                       s.addresses,
+                       resultOf(r),
+                       r.finished ? r.end.reason : "",
+                       r.finished ? std::to_string(r.end.bytes) : "",
+                       r.finished ? std::to_string(r.end.frames) : "",
+                       opt(r.exitStatus)});
+    }
+    return text;
+  }
+  std::vector<std::vector<std::string>> cells{{"STARTED (UTC)", "IMAGE", "SHA-256", "PROFILE",
+                                               "LINE", "ADDRESS", "RESULT", "BYTES", "EXIT",
+                                               "REASON"}};
+  for (const auto& r : rows) {
+    const records::UploadStart& s = r.start;
+    cells.push_back({shortTime(s.startedAt), orDash(s.imageName), s.imageSha256.substr(0, 12),
+                     s.profile + (s.fast ? " fast" : ""), orDash(s.line), s.addresses, resultOf(r),
+                     r.finished ? std::to_string(r.end.bytes) : "-", number(r.exitStatus),
+                     r.finished ? orDash(r.end.reason) : "-"});
+  }
+  return table(cells);
+}
+
+std::string inventoryText(const std::vector<records::InventoryRow>& rows, RecordsFormat format,
+                          const std::string& path) {
+  if (format == RecordsFormat::json) {
+    Json fixtures = Json::array();
+    for (const auto& r : rows) fixtures.push_back(inventoryJson(r));
+    return dump({{"format", kRecordsFormat}, {"records", path}, {"fixtures", fixtures}});
+  }
+  if (format == RecordsFormat::csv) {
+    std::string text =
+        csvLine({"uid", "manufacturer_id", "model_id", "manufacturer", "model", "start_address",
+                 "software_version", "software_label", "line", "read_at", "occasion",
+                 "versions_of_model", "older_than_others_of_model"});
+    for (const auto& row : rows) {
+      const records::FixtureReading& r = row.last;
+      text += csvLine({r.uid, std::to_string(r.manufacturerId), std::to_string(r.modelId),
+                       r.manufacturerLabel, r.modelLabel,
+                       r.startAddress ? std::to_string(*r.startAddress) : "",
+                       versionHex(r.softwareVersion), r.softwareLabel, r.line, r.readAt, r.occasion,
+                       std::to_string(row.versionsOfModel), row.behindOfModel ? "1" : "0"});
+    }
+    return text;
+  }
+  std::vector<std::vector<std::string>> cells{
+      {"UID", "MODEL", "VERSION", "LABEL", "ADDRESS", "LINE", "READ (UTC)", "NOTE"}};
+  bool mixed = false;
+  for (const auto& row : rows) {
+    const records::FixtureReading& r = row.last;
+    char model[16];
+    std::snprintf(model, sizeof model, "%04llX", static_cast<long long>(r.modelId));
+    std::string note;
+    if (row.versionsOfModel > 1) {
+      mixed = true;
+      note = row.behindOfModel ? "* older than others of its model"
+                               : "* model on " + std::to_string(row.versionsOfModel) + " versions";
+    }
+    cells.push_back({r.uid,
+                     r.modelLabel.empty() ? model : model + (" " + files::shown(r.modelLabel)),
+                     versionHex(r.softwareVersion), orDash(r.softwareLabel),
+                     r.startAddress ? std::to_string(*r.startAddress) : "none",
+                     files::shown(r.line), shortTime(r.readAt), note});
+  }
+  std::string text = table(cells);
+  if (mixed)
+    text += "* fixtures of one model run different versions: those marked older missed an upload\n";
+  return text;
+}
