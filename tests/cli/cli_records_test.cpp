@@ -1,0 +1,187 @@
+// The service records end to end: what an upload leaves in them, eight
+// processes writing one file at once, an upload killed in the middle, files
+// that are refused and left as they are, a default place that cannot be
+// used, a record lost to a full disk, and history and inventory reading them.
+#include <signal.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/cli/cli_fixture.h"
+#include "tests/records/records_test_support.h"
+
+namespace {
+
+class CliRecords : public CliTest {
+ protected:
+  std::string records() const { return dir + "/records.sqlite"; }
+  long long count(const std::string& where) {
+    return askNumber(records(), "SELECT count(*) FROM uploads WHERE " + where);
+  }
+};
+
+// Ends a started process however the test ends.
+struct Started {
+  RunningProcess p;
+  ~Started() { killProcess(p); }
+};
+
+TEST_F(CliRecords, AnUploadLeavesItsRowAndHistoryShowsIt) {
+  const std::string fw = image(300);
+  const ProcessResult r =
+      cli({"upload", fw, "--fast", "--adapter", "sim:2", "--address", "7", "--records", records()});
+  ASSERT_EQ(r.exitCode, 0) << show(r);
+  EXPECT_EQ(count("result = 'done' AND exit_status = 0 AND bytes_delivered = 300 AND "
+                  "frames_sent > 0 AND ended_at >= started_at AND addresses = '7' AND fast = 1 "
+                  "AND image_name = 'image.bin' AND image_size = 300 AND driver = 'sim'"),
+            2);
+  EXPECT_EQ(count("line IN ('sim:1', 'sim:2') AND length(image_sha256) = 64 AND host <> ''"), 2);
+
+  const ProcessResult h = cli({"history", "--records", records(), "--json"});
+  ASSERT_EQ(h.exitCode, 0) << show(h);
+  EXPECT_TRUE(contains(h.out, "\"result\": \"done\"")) << show(h);
+  EXPECT_TRUE(contains(h.out, "\"label\": \"sim:2\"")) << show(h);
+  const ProcessResult csv = cli({"history", "--records", records(), "--csv", "--adapter", "sim:1"});
+  EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 2) << show(csv);
+  const ProcessResult none = cli({"history", "--records", records(), "--result", "failed"});
+  EXPECT_EQ(std::count(none.out.begin(), none.out.end(), '\n'), 1) << show(none);
+}
+
+TEST_F(CliRecords, AFailedUploadKeepsItsOutcomeAndExitStatus) {
+  const std::string fw = image(300);
+  const ProcessResult r = cli({"upload", fw, "--fast", "--adapter", "sim", "--sim-fail",
+                               "write-after:3", "--records", records()});
+  ASSERT_EQ(r.exitCode, 1) << show(r);
+  EXPECT_EQ(count("result = 'failed' AND exit_status = 1 AND reason LIKE '%simulated failure%'"),
+            1);
+}
+
+TEST_F(CliRecords, NoRecordsKeepsNoneAndTheDefaultPlaceIsTheDataFolder) {
+  const std::string fw = image(100);
+  ProcessResult r = cli({"upload", fw, "--fast", "--adapter", "sim", "--no-records"});
+  ASSERT_EQ(r.exitCode, 0) << show(r);
+  const std::string place = dir + "/data/tavik-uploader/records.sqlite";
+  EXPECT_FALSE(std::filesystem::exists(place));
+  r = cli({"upload", fw, "--fast", "--adapter", "sim"});
+  ASSERT_EQ(r.exitCode, 0) << show(r);
+  EXPECT_EQ(askNumber(place, "SELECT count(*) FROM uploads WHERE result = 'done'"), 1);
+  EXPECT_EQ(cli({"upload", fw, "--no-records", "--records", records()}).exitCode, 64);
+}
+
+TEST_F(CliRecords, EightProcessesAtOnceRecordEveryUpload) {
+  const std::string fw = image(200);
+  std::vector<Started> runs(8);
+  for (Started& s : runs)
+    s.p = startProcess(
+        program(), {"upload", fw, "--fast", "--adapter", "sim", "--records", records(), "-q"}, dir);
+  for (Started& s : runs) {
+    const ProcessResult r = finishProcess(s.p, 120);
+    EXPECT_EQ(r.exitCode, 0) << show(r);
+  }
+  EXPECT_EQ(count("result = 'done' AND exit_status = 0"), 8);
+  EXPECT_EQ(count("1"), 8);
+  EXPECT_EQ(askNumber(records(), "SELECT count(DISTINCT run) FROM uploads"), 8);
+}
+
+TEST_F(CliRecords, AnUploadKilledInTheMiddleStaysUnfinishedInAnIntactFile) {
+  const std::string fw = image(3000);
+  Started run{
+      startProcess(program(), {"upload", fw, "--adapter", "sim", "--records", records()}, dir)};
+  bool started = false;
+  for (int i = 0; i < 2000 && !started; ++i) {
+    started = count("1") == 1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(started);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  killProcess(run.p);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(records().c_str(), &db), SQLITE_OK);
+  std::string check;
+  sqlite3_exec(
+      db, "PRAGMA integrity_check",
+      [](void* out, int, char** values, char**) {
+        *static_cast<std::string*>(out) += values[0];
+        return 0;
+      },
+      &check, nullptr);
+  sqlite3_close(db);
+  EXPECT_EQ(check, "ok");
+  EXPECT_EQ(count("ended_at IS NULL AND result IS NULL AND exit_status IS NULL"), 1);
+  const ProcessResult h = cli({"history", "--records", records(), "--result", "unfinished"});
+  EXPECT_TRUE(contains(h.out, "unfinished")) << show(h);
+  EXPECT_FALSE(contains(h.out, "done")) << show(h);
+}
+
+TEST_F(CliRecords, AFileThatIsNotOursIsRefusedBeforeAnythingIsSent) {
+  const std::string fw = image(100);
+  const std::string notes = file("notes.sqlite", std::vector<std::uint8_t>(3000, 'x'));
+  const std::string newer = dir + "/newer.sqlite";
+  sqlite3* db = nullptr;
+  sqlite3_open(newer.c_str(), &db);
+  sqlite3_exec(db, "PRAGMA user_version = 99", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  const std::string nowhere = dir + "/no-such-folder/records.sqlite";
+  for (const auto& [path, why] : {std::pair<std::string, std::string>{notes, "not a database"},
+                                  {newer, "newer uploader"},
+                                  {nowhere, "unable to open"}}) {
+    SCOPED_TRACE(path);
+    const std::string before = read(path).empty() ? "" : fileBytes(path);
+    const ProcessResult r = cli({"upload", fw, "--fast", "--adapter", "sim", "--records", path});
+    EXPECT_EQ(r.exitCode, 2) << show(r);
+    EXPECT_TRUE(contains(r.err, why)) << show(r);
+    EXPECT_TRUE(contains(r.err, "--no-records")) << show(r);
+    EXPECT_FALSE(contains(r.out, "Opened device")) << show(r);
+    EXPECT_EQ(before.empty() ? "" : fileBytes(path), before);
+    EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+  }
+  EXPECT_EQ(cli({"history", "--records", notes}).exitCode, 2);
+  EXPECT_EQ(cli({"inventory", "--records", newer}).exitCode, 2);
+}
+
+TEST_F(CliRecords, ADefaultPlaceThatCannotBeUsedIsSaidOnceAndTheUploadGoesOn) {
+  const std::string fw = image(100);
+  const std::string blocker = file("not-a-folder", {});
+  ChildSetup setup;
+  setup.environment = {{"XDG_DATA_HOME", blocker}};
+  const ProcessResult r = cli({"upload", fw, "--fast", "--adapter", "sim:2"}, 120, setup);
+  EXPECT_EQ(r.exitCode, 0) << show(r);
+  std::size_t said = 0;
+  for (std::size_t at = 0;
+       (at = r.err.find("nothing is kept in the service records", at)) != std::string::npos; ++at)
+    ++said;
+  EXPECT_EQ(said, 1u) << show(r);
+  EXPECT_TRUE(contains(r.err, "--no-records")) << show(r);
+}
+
+TEST_F(CliRecords, ARecordLostToAFullDiskIsSaidAndEndsAGoodUploadWith74) {
+  const std::string fw = image(300);
+  ASSERT_EQ(cli({"upload", fw, "--fast", "--adapter", "sim", "--records", records()}).exitCode, 0);
+  // The file has its schema; a disk that fills after the upload's first row.
+  ChildSetup full;
+  full.fileSizeLimit = 40000;
+  const ProcessResult r =
+      cli({"upload", fw, "--fast", "--adapter", "sim", "--records", records()}, 120, full);
+  EXPECT_EQ(r.exitCode, 74) << show(r);
+  EXPECT_TRUE(contains(r.out, "match: 300 file bytes")) << show(r);
+  EXPECT_TRUE(contains(r.err, "could not be written")) << show(r);
+  EXPECT_EQ(count("ended_at IS NULL"), 1);
+  EXPECT_EQ(count("result = 'done'"), 1);
+}
+
+TEST_F(CliRecords, HistoryAndInventoryOfNoRecordsYetAreEmpty) {
+  ProcessResult r = cli({"history", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << show(r);
+  EXPECT_TRUE(contains(r.out, "\"uploads\": []")) << show(r);
+  r = cli({"inventory"});
+  EXPECT_EQ(r.exitCode, 0) << show(r);
+  EXPECT_TRUE(contains(r.out, "UID")) << show(r);
+  EXPECT_EQ(cli({"history", "--since", "yesterday"}).exitCode, 64);
+  EXPECT_EQ(cli({"history", "--result", "fine"}).exitCode, 64);
+  EXPECT_EQ(cli({"history", "--records", records()}).exitCode, 2);  // named, and missing
+}
+
+}  // namespace
