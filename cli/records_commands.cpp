@@ -12,6 +12,9 @@
 
 namespace {
 
+// The most uploads a history table shows.
+constexpr std::size_t kTableRows = 1000;
+
 RecordsFormat formatOf(const Options& o) {
   return o.json ? RecordsFormat::json : o.csv ? RecordsFormat::csv : RecordsFormat::table;
 }
@@ -61,9 +64,18 @@ int runHistory(const Options& o) {
     filter.image = o.image;
     filter.adapter = o.adapterNames.empty() ? "" : o.adapterNames.front();
     filter.result = o.result;
+    // A table is for a person: the newest uploads, and how many more there are.
+    if (formatOf(o) == RecordsFormat::table) filter.limit = kTableRows + 1;
     if (!opened.store->history(filter, rows, why)) return queryFailed(opened, why);
   }
+  const bool more = rows.size() > kTableRows && formatOf(o) == RecordsFormat::table;
+  if (more) rows.resize(kTableRows);
   std::fputs(historyText(rows, formatOf(o), opened.path).c_str(), stdout);
+  if (more)
+    std::fprintf(stderr,
+                 "note: the newest %zu uploads shown; older ones: --since DATE, or every one "
+                 "with --csv or --json\n",
+                 kTableRows);
   return checkedOutput(exitDone);
 }
 

@@ -72,9 +72,12 @@ bool Store::history(const HistoryFilter& f, std::vector<HistoryRow>& rows, std::
     if (isSha256(f.image)) {
       sql += " AND image_sha256 = ?";
       values.push_back(lower(f.image));
+    } else if (f.image.find_first_of("/\\") != std::string::npos) {
+      sql += " AND image_path = ?";
+      values.push_back(f.image);
     } else {
-      sql += " AND (image_name = ? OR image_path = ?)";
-      values.insert(values.end(), {f.image, f.image});
+      sql += " AND image_name = ?";
+      values.push_back(f.image);
     }
   }
   if (!f.adapter.empty()) {
@@ -90,6 +93,7 @@ bool Store::history(const HistoryFilter& f, std::vector<HistoryRow>& rows, std::
     values.push_back(f.result);
   }
   sql += " ORDER BY started_at DESC, id DESC";
+  if (f.limit > 0) sql += " LIMIT " + std::to_string(f.limit);
 
   std::lock_guard<std::mutex> lock(mutex_);
   Statement st(db_, sql.c_str());

@@ -3,6 +3,7 @@
 // "2026-12-07T18:55:08.123Z", so that they sort as they read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -56,10 +57,11 @@ struct FixtureReading {
 };
 
 struct HistoryFilter {
-  std::string since;    // UTC text; "": from the first
-  std::string image;    // a SHA-256 (64 hex digits) or the image's name or path; "": any
-  std::string adapter;  // the line's label, its driver, serial or node, or a prefix up to ':'
-  std::string result;   // a result word, or "unfinished"; "": any
+  std::string since;      // UTC text; "": from the first
+  std::string image;      // a SHA-256 (64 hex digits) or the image's name or path; "": any
+  std::string adapter;    // the line's label, its driver, serial or node, or a prefix up to ':'
+  std::string result;     // a result word, or "unfinished"; "": any
+  std::size_t limit = 0;  // the newest this many; 0: every one
 };
 
 struct HistoryRow {

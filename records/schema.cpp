@@ -66,6 +66,8 @@ CREATE TABLE fixtures (
 CREATE INDEX uploads_serial ON uploads (serial);
 CREATE INDEX uploads_node ON uploads (node);
 CREATE INDEX uploads_driver ON uploads (driver);
+CREATE INDEX uploads_unfinished ON uploads (started_at) WHERE ended_at IS NULL;
+CREATE INDEX uploads_image_path ON uploads (image_path, started_at);
 )sql";
 
 }  // namespace

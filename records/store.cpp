@@ -112,7 +112,9 @@ std::unique_ptr<Store> Store::open(const std::string& path, Access access, OpenP
   if (readOnly && (access == Access::write || version < kSchemaVersion))
     return fail(OpenProblem::cannotWrite, "the file or its folder is read-only");
 
-  if (!readOnly) {
+  // Reading records of this schema needs no write at all.
+  const bool reading = access == Access::read && version == kSchemaVersion;
+  if (!readOnly && !reading) {
     // WAL: readers never wait for the writer, and several processes write in turn.
     {
       Statement wal(db.db, "PRAGMA journal_mode = WAL");

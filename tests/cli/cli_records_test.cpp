@@ -160,9 +160,22 @@ TEST_F(CliRecords, ADefaultPlaceThatCannotBeUsedIsSaidOnceAndTheUploadGoesOn) {
 TEST_F(CliRecords, ARecordLostToAFullDiskIsSaidAndEndsAGoodUploadWith74) {
   const std::string fw = image(300);
   ASSERT_EQ(cli({"upload", fw, "--fast", "--adapter", "sim", "--records", records()}).exitCode, 0);
-  // The file has its schema; a disk that fills after the upload's first row.
+  // How far the write-ahead log grows with an upload's first row: a copy of
+  // the file, and an upload on it killed once that row is in.
+  const std::string copy = dir + "/copy.sqlite";
+  std::filesystem::copy_file(records(), copy);
+  {
+    Started run{
+        startProcess(program(), {"upload", fw, "--adapter", "sim", "--records", copy}, dir)};
+    for (int i = 0; i < 2000 && askNumber(copy, "SELECT count(*) FROM uploads") < 2; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    killProcess(run.p);
+  }
+  const auto firstRow = std::filesystem::file_size(copy + "-wal");
+  ASSERT_GT(firstRow, 0u);
+  // A disk that fills once that row is written.
   ChildSetup full;
-  full.fileSizeLimit = 40000;
+  full.fileSizeLimit = static_cast<long>(std::max<std::uintmax_t>(firstRow, 32768) + 100);
   const ProcessResult r =
       cli({"upload", fw, "--fast", "--adapter", "sim", "--records", records()}, 120, full);
   EXPECT_EQ(r.exitCode, 74) << show(r);
