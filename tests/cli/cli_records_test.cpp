@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "tests/cli/cli_fixture.h"
+#include "tests/net/fake_rdm_node.h"
 #include "tests/records/records_test_support.h"
 
 namespace {
@@ -183,6 +184,39 @@ TEST_F(CliRecords, ARecordLostToAFullDiskIsSaidAndEndsAGoodUploadWith74) {
   EXPECT_TRUE(contains(r.err, "could not be written")) << show(r);
   EXPECT_EQ(count("ended_at IS NULL"), 1);
   EXPECT_EQ(count("result = 'done'"), 1);
+}
+
+TEST_F(CliRecords, FixturesReadingsMakeTheInventoryWithTheOddVersionMarked) {
+  std::vector<testnet::FakeResponder> fixtures(3);
+  for (std::uint32_t i = 0; i < 3; ++i) {
+    fixtures[i].device = i + 1;
+    fixtures[i].address = static_cast<std::uint16_t>(1 + 16 * i);
+    fixtures[i].version = i == 1 ? 0x01000000 : 0x02000000;
+    fixtures[i].label = i == 1 ? "1.0" : "2.0";
+  }
+  testnet::FakeRdmNode node(0x0001, fixtures, 6454);
+  if (!node.good()) GTEST_SKIP() << "127.0.0.1:6454 is taken";
+  const ProcessResult r =
+      cli({"fixtures", "--adapter", "artnet:127.0.0.1:0:0:1", "--records", records()}, 60);
+  ASSERT_EQ(r.exitCode, 0) << show(r);
+  EXPECT_EQ(askNumber(records(),
+                      "SELECT count(*) FROM readings WHERE occasion = 'fixtures' AND "
+                      "model_label = 'Test Fixture' AND manufacturer_label = 'Tavik'"),
+            3);
+  const ProcessResult j = cli({"inventory", "--records", records(), "--json"});
+  ASSERT_EQ(j.exitCode, 0) << show(j);
+  EXPECT_TRUE(contains(j.out, "\"uid\": \"29A9:00000002\"")) << show(j);
+  EXPECT_TRUE(contains(j.out,
+                       "\"softwareLabel\": \"1.0\",\n      \"line\": "
+                       "\"artnet:127.0.0.1:0:0:1\""))
+      << show(j);
+  std::size_t older = 0;
+  for (std::size_t at = 0;
+       (at = j.out.find("\"olderThanOthersOfModel\": true", at)) != std::string::npos; ++at)
+    ++older;
+  EXPECT_EQ(older, 1u) << show(j);
+  const ProcessResult t = cli({"inventory", "--records", records()});
+  EXPECT_TRUE(contains(t.out, "* older than others of its model")) << show(t);
 }
 
 TEST_F(CliRecords, HistoryAndInventoryOfNoRecordsYetAreEmpty) {
