@@ -200,7 +200,7 @@ const OptionRow kOptions[] = {
     {"--lines", nullptr, "FILE", kUpload | kList, "one adapter a line, from FILE (# comments)",
      applyLines},
     {"--json", nullptr, nullptr, kUpload | kRecords,
-     "the report of several lines (or the records) as one JSON object", applyJson},
+     "several lines' report, or the records, as one JSON object", applyJson},
     {"--serial", nullptr, "S", kUpload, "open the adapter with serial number S, not the first",
      applySerial},
     {"--capture", nullptr, "FILE.pcap", kUpload,
@@ -368,8 +368,8 @@ const char* const kUsageLines[] = {
     "  uploader-cli decode FILE.pcap [options]  what a device receives from a capture\n",
     ("  uploader-cli fixtures --adapter artnet:HOST[:PORT-ADDRESS]\n"
      "                                           the fixtures on a node's port, read over RDM\n"),
-    ("  uploader-cli history [--since DATE] [--image SHA|NAME] [--adapter NAME] [--result WORD]\n"
-     "                                           the uploads the service records hold\n"),
+    ("  uploader-cli history [--since DATE] [--image SHA|NAME] [--adapter NAME]\n"
+     "                       [--result WORD]     the uploads the service records hold\n"),
     "  uploader-cli inventory [options]         each fixture's last reading over RDM\n",
 };
 
@@ -483,7 +483,8 @@ std::string helpText(Command command) {
       "several times at a fixed pace. Through an Art-Net node that carries RDM, fixtures\n"
       "lists the fixtures on a port and upload --read-back reads their versions before\n"
       "and after. Every upload starts with a fresh reset burst: one that failed or was\n"
-      "interrupted is simply started again.\n\nUsage:\n";
+      "interrupted is simply started again. Uploads and readings are kept in the service\n"
+      "records, which history and inventory ask.\n\nUsage:\n";
   const Command commands[] = {Command::upload,   Command::list,    Command::decode,
                               Command::fixtures, Command::history, Command::inventory};
   for (std::size_t i = 0; i < std::size(commands); ++i)
@@ -535,14 +536,15 @@ std::string helpText(Command command) {
        "\n"
        "Exit status: 0 done (and verified on the simulated adapter), 1 adapter or line failure,\n"
        "2 file refused (image unreadable, too large or no raw image, capture or log file\n"
-       "unreadable or unwritable), 3 the virtual device did not receive the image intact,\n"
-       "4 decode: the capture does not hold the whole image (frames missing or unusable,\n"
-       "when not compared with a file), 5 --read-back: a fixture kept its version or stopped\n"
-       "answering over RDM, or none answered before the upload (then nothing is sent,\n"
-       "unless --force), 64 unknown or malformed arguments (a FILE path longer than 259\n"
-       "characters included; fixtures or --read-back through an adapter without RDM),\n"
-       "74 output could not be written (standard output, --out, a capture cut short after a\n"
-       "good upload), 130 interrupted (Ctrl-C, SIGTERM, SIGHUP): run the same command again.\n"
+       "unreadable or unwritable, a --records file that cannot be used), 3 the virtual\n"
+       "device did not receive the image intact, 4 decode: the capture does not hold the\n"
+       "whole image (frames missing or unusable, when not compared with a file),\n"
+       "5 --read-back: a fixture kept its version or stopped answering over RDM, or none\n"
+       "answered before the upload (then nothing is sent, unless --force), 64 unknown or\n"
+       "malformed arguments (a FILE path longer than 259 characters included; fixtures or\n"
+       "--read-back through an adapter without RDM), 74 output could not be written\n"
+       "(standard output, --out, a capture cut short or a service record lost after a good\n"
+       "upload), 130 interrupted (Ctrl-C, SIGTERM, SIGHUP): run the same command again.\n"
        "\n"
        "Option values that start with \"-\" are taken only as --option=VALUE. Only regular\n"
        "files are read: a directory, a device or a FIFO is refused before it is opened.\n";
