@@ -108,8 +108,13 @@ bool Store::history(const HistoryFilter& f, std::vector<HistoryRow>& rows, std::
 bool Store::inventory(std::vector<InventoryRow>& rows, std::string& why) {
   std::lock_guard<std::mutex> lock(mutex_);
   Statement st(db_,
-               "SELECT r.read_at, r.uid, r.manufacturer_id, r.model_id, r.manufacturer_label, "
-               "r.model_label, r.start_address, r.software_version, r.software_label, r.line, "
+               // A read-back asks no labels: the fixture's last ones stand in.
+               "SELECT r.read_at, r.uid, r.manufacturer_id, r.model_id, "
+               "coalesce(r.manufacturer_label, (SELECT manufacturer_label FROM readings l WHERE "
+               "l.uid = r.uid AND l.manufacturer_label IS NOT NULL ORDER BY l.read_at DESC LIMIT "
+               "1)), coalesce(r.model_label, (SELECT model_label FROM readings l WHERE l.uid = "
+               "r.uid AND l.model_label IS NOT NULL ORDER BY l.read_at DESC LIMIT 1)), "
+               "r.start_address, r.software_version, r.software_label, r.line, "
                "r.occasion, r.upload_id FROM fixtures f JOIN readings r ON r.id = f.reading_id "
                "ORDER BY r.manufacturer_id, r.model_id, r.uid");
   rows.clear();

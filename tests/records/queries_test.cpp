@@ -44,8 +44,9 @@ class Queries : public ::testing::Test {
   }
 
   void reading(const std::string& uid, std::int64_t model, std::int64_t version,
-               const std::string& at) {
+               const std::string& at, const std::string& modelLabel = "") {
     records::FixtureReading r;
+    r.modelLabel = modelLabel;
     r.readAt = at;
     r.uid = uid;
     r.manufacturerId = 0x29A9;
@@ -120,7 +121,7 @@ TEST_F(Queries, TheExitStatusIsKeptWithItsUpload) {
 }
 
 TEST_F(Queries, InventoryKeepsEachFixturesLastReadingAndMarksTheOddOnes) {
-  reading("29A9:00000001", 0x0101, 0x00010000, "2026-12-01T10:00:00.000Z");
+  reading("29A9:00000001", 0x0101, 0x00010000, "2026-12-01T10:00:00.000Z", "Spot 300");
   reading("29A9:00000001", 0x0101, 0x00020000, "2026-12-05T10:00:00.000Z");
   // Taken earlier, written later (a slower process): it does not replace the last one.
   reading("29A9:00000001", 0x0101, 0x00010000, "2026-12-03T10:00:00.000Z");
@@ -132,6 +133,7 @@ TEST_F(Queries, InventoryKeepsEachFixturesLastReadingAndMarksTheOddOnes) {
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0].last.uid, "29A9:00000001");
   EXPECT_EQ(rows[0].last.softwareVersion, 0x00020000);
+  EXPECT_EQ(rows[0].last.modelLabel, "Spot 300");  // from a reading that asked for it
   EXPECT_EQ(rows[0].versionsOfModel, 2);
   EXPECT_FALSE(rows[0].behindOfModel);
   EXPECT_EQ(rows[1].last.uid, "29A9:00000002");
