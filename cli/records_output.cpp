@@ -101,8 +101,12 @@ std::string csvField(const std::string& text) {
 
 std::string csvLine(const std::vector<std::string>& fields) {
   std::string line;
-  for (std::size_t i = 0; i < fields.size(); ++i) line += (i ? "," : "") + csvField(fields[i]);
-  return line + "\r\n";
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) line += ',';
+    line += csvField(fields[i]);
+  }
+  line += "\r\n";
+  return line;
 }
 
 // A table whose columns are as wide as their widest cell; the last column runs on.
@@ -241,12 +245,13 @@ std::string inventoryText(const std::vector<records::InventoryRow>& rows, Record
     std::string note;
     if (row.versionsOfModel > 1) {
       mixed = true;
-      note = row.behindOfModel ? "* older than others of its model"
-                               : "* model on " + std::to_string(row.versionsOfModel) + " versions";
+      // Appended piece by piece: GCC 12's -Wrestrict misreads "literal" + string at -O3.
+      note = row.behindOfModel ? "* older than others of its model" : "* model on ";
+      if (!row.behindOfModel) note.append(std::to_string(row.versionsOfModel)).append(" versions");
     }
-    cells.push_back({r.uid,
-                     r.modelLabel.empty() ? model : model + (" " + files::shown(r.modelLabel)),
-                     versionHex(r.softwareVersion), orDash(r.softwareLabel),
+    std::string modelText(model);
+    if (!r.modelLabel.empty()) modelText.append(" ").append(files::shown(r.modelLabel));
+    cells.push_back({r.uid, modelText, versionHex(r.softwareVersion), orDash(r.softwareLabel),
                      r.startAddress ? std::to_string(*r.startAddress) : "none",
                      files::shown(r.line), shortTime(r.readAt), note});
   }

@@ -20,7 +20,8 @@ bool RecordsUse::open(const Options& o, std::string& why) {
     return false;
   }
   // The default place: the upload matters more than its record.
-  const std::string where = opening_.path.empty() ? "" : " " + files::quoted(opening_.path);
+  std::string where;
+  if (!opening_.path.empty()) where.append(" ").append(files::quoted(opening_.path));
   std::fprintf(stderr,
                "note: nothing is kept in the service records%s: %s (--records FILE names "
                "another file, --no-records says so)\n",
