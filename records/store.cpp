@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "records/schema.h"
 #include "records/statement.h"
@@ -72,15 +73,31 @@ bool readVersion(sqlite3* db, int& version, int& tables, int& code, std::string&
 
 std::unique_ptr<Store> Store::open(const std::string& path, Access access, OpenProblem& problem,
                                    std::string& why) {
+  // Processes that start together on a new file race to make it: the one
+  // that switches it to WAL holds it alone for a moment, and SQLite answers
+  // the others "locked" without waiting. They try again, within the bound.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyMs);
+  for (;;) {
+    bool busy = false;
+    std::unique_ptr<Store> store = tryOpen(path, access, problem, why, busy);
+    if (store != nullptr || !busy || std::chrono::steady_clock::now() > until) return store;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+std::unique_ptr<Store> Store::tryOpen(const std::string& path, Access access, OpenProblem& problem,
+                                      std::string& why, bool& busy) {
   problem = OpenProblem::none;
+  Closer db{nullptr};
   const auto fail = [&](OpenProblem p, const std::string& text) {
     problem = p;
     why = text;
+    const int code = db.db != nullptr ? sqlite3_extended_errcode(db.db) & 0xFF : SQLITE_OK;
+    busy = busy || code == SQLITE_BUSY || code == SQLITE_LOCKED;
     return std::unique_ptr<Store>();
   };
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
   if (access == Access::write) flags |= SQLITE_OPEN_CREATE;
-  Closer db{nullptr};
   int rc = sqlite3_open_v2(path.c_str(), &db.db, flags, nullptr);
   if (rc != SQLITE_OK) {
     if (access == Access::read && (rc & 0xFF) == SQLITE_CANTOPEN) {
@@ -134,6 +151,7 @@ std::unique_ptr<Store> Store::open(const std::string& path, Access access, OpenP
         (version < kSchemaVersion && !migrate(db.db, version, error)) ||
         !exec(db.db, "COMMIT", error)) {
       const int failed = sqlite3_extended_errcode(db.db);
+      busy = (failed & 0xFF) == SQLITE_BUSY || (failed & 0xFF) == SQLITE_LOCKED;
       std::string ignored;
       exec(db.db, "ROLLBACK", ignored);
       return fail(problemOf(failed), error);

@@ -57,6 +57,9 @@ class Store {
 
  private:
   Store(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  // One attempt; `busy` when another connection held the file meanwhile.
+  static std::unique_ptr<Store> tryOpen(const std::string& path, Access access,
+                                        OpenProblem& problem, std::string& why, bool& busy);
 
   std::mutex mutex_;
   sqlite3* db_;
