@@ -175,7 +175,9 @@ double processMs(const std::vector<std::string>& args) {
     const auto t0 = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
-      if (std::freopen("/dev/null", "w", stdout) == nullptr) _exit(126);
+      if (std::freopen("/dev/null", "w", stdout) == nullptr ||
+          std::freopen("/dev/null", "w", stderr) == nullptr)
+        _exit(126);
       execv(argv[0], argv.data());
       _exit(127);
     }
@@ -226,8 +228,9 @@ int main() {
       {"history (no filter: the table's newest 1000; JSON all)", {"", "", "", ""}, {}},
   };
   std::printf(
-      "| question | rows | store + table ms | store + JSON ms | uploader-cli process ms |\n");
-  std::printf("|---|---|---|---|---|\n");
+      "| question | uploads matched | store + table ms | store + JSON ms | uploader-cli (table) "
+      "ms | uploader-cli --json ms |\n");
+  std::printf("|---|---|---|---|---|---|\n");
   for (const Question& q : questions) {
     std::size_t rows = 0;
     const auto ask = [&](RecordsFormat format) {
