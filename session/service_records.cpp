@@ -46,7 +46,9 @@ RecordsOpening openRecords(const std::string& given, records::Access access) {
     if (o.path.empty()) return o;
     if (access == records::Access::write) {
       std::error_code error;
-      std::filesystem::create_directories(std::filesystem::path(o.path).parent_path(), error);
+      // The path is UTF-8 (as SQLite takes it), on Windows too.
+      const std::u8string utf8(o.path.begin(), o.path.end());
+      std::filesystem::create_directories(std::filesystem::path(utf8).parent_path(), error);
       if (error) {
         o.why = "its folder cannot be made: " + error.message();
         return o;
