@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <filesystem>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -126,6 +128,15 @@ TEST_F(StoreOpening, AReadOnlyFileIsRefusedForWritingButRead) {
   const std::string path = (folder / "records.sqlite").string();
   openStore(path).reset();
   std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+  // Writable again at the end, or Windows keeps the file and its folder.
+  struct Writable {
+    std::string path;
+    ~Writable() {
+      std::error_code ignored;
+      std::filesystem::permissions(path, std::filesystem::perms::owner_write,
+                                   std::filesystem::perm_options::add, ignored);
+    }
+  } restore{path};
   if (std::FILE* f = std::fopen(path.c_str(), "r+")) {
     std::fclose(f);
     GTEST_SKIP() << "this user writes read-only files (root)";
@@ -157,11 +168,13 @@ TEST_F(StoreOpening, ManyThreadsAndConnectionsWriteEveryRow) {
       std::vector<std::thread> lines;
       for (int l = 0; l < 4; ++l)
         lines.emplace_back([&store, w, l] {
+          // Appended piece by piece: GCC 12's -Wrestrict misreads "literal" + string at -O3.
+          std::string line("sim:");
+          line.append(std::to_string(w * 4 + l));
           for (int i = 0; i < 10; ++i) {
             std::int64_t id = 0;
             std::string why;
-            EXPECT_TRUE(store->beginUpload(
-                uploadOn("sim:" + std::to_string(w * 4 + l), "2026-12-07T12:00:00.000Z"), id, why))
+            EXPECT_TRUE(store->beginUpload(uploadOn(line, "2026-12-07T12:00:00.000Z"), id, why))
                 << why;
             EXPECT_TRUE(store->endUpload(id, endedAs("done"), why)) << why;
           }
