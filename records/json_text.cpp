@@ -1,4 +1,4 @@
-#include "cli/json_text.h"
+#include "records/json_text.h"
 
 #include <cstdio>
 
