@@ -158,6 +158,19 @@ TEST_F(CliRecords, ADefaultPlaceThatCannotBeUsedIsSaidOnceAndTheUploadGoesOn) {
   EXPECT_TRUE(contains(r.err, "--no-records")) << show(r);
 }
 
+TEST_F(CliRecords, ADefaultFileThatIsNotOursIsLeftAsItIsAndTheUploadGoesOn) {
+  const std::string fw = image(100);
+  std::filesystem::create_directories(dir + "/data/tavik-uploader");
+  const std::string place = dir + "/data/tavik-uploader/records.sqlite";
+  std::ofstream(place) << "notes, not records\n";
+  const std::string before = fileBytes(place);
+  const ProcessResult r = cli({"upload", fw, "--fast", "--adapter", "sim"});
+  EXPECT_EQ(r.exitCode, 0) << show(r);
+  EXPECT_TRUE(contains(r.err, "nothing is kept in the service records")) << show(r);
+  EXPECT_TRUE(contains(r.err, "not a database")) << show(r);
+  EXPECT_EQ(fileBytes(place), before);
+}
+
 TEST_F(CliRecords, ARecordLostToAFullDiskIsSaidAndEndsAGoodUploadWith74) {
   const std::string fw = image(300);
   ASSERT_EQ(cli({"upload", fw, "--fast", "--adapter", "sim", "--records", records()}).exitCode, 0);
