@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -146,6 +147,8 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--lines") == 0) n = std::atoi(argv[i + 1]);
   }
   const TempFolder folder("uploader-fleet-bench");
+  // The uploaders it starts keep their service records here, not in the home folder.
+  setenv("XDG_DATA_HOME", (folder.path() / "data").string().c_str(), 1);
   const fs::path& dir = folder.path();
   const std::string image = (dir / "image.bin").string();
   {

@@ -8,6 +8,7 @@
 #include "cli/interrupt.h"
 #include "cli/output_check.h"
 #include "cli/read_back_view.h"
+#include "cli/records_use.h"
 #include "cli/terminal_operator.h"
 #include "drivers/artnet_rdm.h"
 #include "drivers/artnet_rdm_udp.h"
@@ -43,7 +44,7 @@ std::string addressText(const artnet::FixtureReading& r) {
   return r.info.startAddress == 0xFFFF ? "none" : std::to_string(r.info.startAddress);
 }
 
-int fixtures(const Options& o) {
+int fixtures(const Options& o, ServiceRecords* records) {
   if (o.adapterNames.size() > 1 || !o.linesFile.empty()) {
     std::fputs("error: fixtures reads one node's port: give one --adapter artnet:HOST\n", stderr);
     return exitUsage;
@@ -55,6 +56,7 @@ int fixtures(const Options& o) {
     printError(stderr, why.c_str());
     return exitUsage;
   }
+  const std::string line = o.adapterNames.empty() ? defaultAdapterName() : o.adapterNames.front();
   const std::string& host = port.host;
   const std::uint16_t portAddress = port.portAddress;
   artnet::UdpRdmTransport transport;
@@ -109,6 +111,7 @@ int fixtures(const Options& o) {
       return exitLineFailed;
     }
     ++asked;
+    if (records != nullptr) records->reading(r, line, "fixtures");
     std::printf("%s%s%s%s%s%s%s\n", cell(rdm::uidText(uid), 13).c_str(),
                 cell(r.manufacturer, 21).c_str(), cell(r.model, 24).c_str(),
                 cell(modelIdText(r), 8).c_str(), cell(addressText(r), 7).c_str(),
@@ -123,4 +126,12 @@ int fixtures(const Options& o) {
 
 }  // namespace
 
-int runFixtures(const Options& o) { return checkedOutput(fixtures(o)); }
+int runFixtures(const Options& o) {
+  RecordsUse records;
+  std::string why;
+  if (!records.open(o, why)) {
+    printError(stderr, why.c_str());
+    return exitFileRefused;
+  }
+  return records.closed(checkedOutput(fixtures(o, records.records())));
+}

@@ -39,6 +39,10 @@ int main(int argc, char** argv) {
       return runDecode(options);
     case Command::fixtures:
       return runFixtures(options);
+    case Command::history:
+      return runHistory(options);
+    case Command::inventory:
+      return runInventory(options);
     case Command::none:
       break;
   }

@@ -7,7 +7,7 @@
 
 #include "drivers/registry.h"
 
-enum class Command { none, upload, list, decode, fixtures };
+enum class Command { none, upload, list, decode, fixtures, history, inventory };
 
 struct Options {
   Command command = Command::none;
@@ -35,6 +35,14 @@ struct Options {
   std::string rdmUid;                 // the controller's UID, MMMM:DDDDDDDD; empty: the default
   std::vector<std::uint16_t> models;  // --model: the DEVICE_INFO model IDs the image is for
   bool dryRun = false;                // --dry-run: resolve and show the plan, send nothing
+
+  // The service records (upload, fixtures; history and inventory read them).
+  std::string recordsFile;  // --records FILE; "": the default place
+  bool noRecords = false;   // --no-records: keep none
+  bool csv = false;         // history, inventory: CSV instead of a table
+  std::string since;        // history --since, as UTC text; "": from the first
+  std::string image;        // history --image: a SHA-256 or the image's name
+  std::string result;       // history --result: a result word or "unfinished"
 
   std::string out;     // decode: write the received image here
   std::string expect;  // decode: compare the received image with this file

@@ -108,6 +108,7 @@ int ReadBackRun::setLines(const std::vector<LineTarget>& lines) {
     l.request.settleSeconds = o.settleSeconds;
     l.request.controller = controllerUid(o);
     l.request.models = !o.models.empty();
+    l.request.records = records_;
     lines_.push_back(std::move(l));
   }
   if (!o.quiet)

@@ -39,6 +39,8 @@ class ReadBackRun {
   const std::vector<LineReadBack>& lines() const { return lines_; }
   // Labels of the lines whose models are not checked (they cannot read back).
   const std::vector<std::string>& notChecked() const { return notChecked_; }
+  // Every reading goes into `records` too (null: none); before setLines().
+  void keepIn(ServiceRecords* records) { records_ = records; }
 
  private:
   int worst() const;
@@ -47,4 +49,5 @@ class ReadBackRun {
   ReadBackTuning tuning_;
   std::vector<LineReadBack> lines_;
   std::vector<std::string> notChecked_;
+  ServiceRecords* records_ = nullptr;
 };

@@ -16,6 +16,7 @@
 #include "cli/output_check.h"
 #include "cli/read_back_view.h"
 #include "cli/record_result.h"
+#include "cli/records_use.h"
 #include "cli/terminal.h"
 #include "cli/terminal_operator.h"
 #include "cli/upload_views.h"
@@ -85,6 +86,7 @@ struct Upload {
   std::shared_ptr<ImageBytes> image;
   std::vector<SessionLine> lines;
   RecordLog& record;
+  ServiceRecords* records;  // null: none kept
 };
 
 // Closes the --log record. When any of it could not be written, says so and
@@ -168,6 +170,7 @@ UploadPlan planOf(const Upload& u) {
   plan.verbose = u.o.verbose;
   plan.addresses = u.o.addresses;
   plan.capture = u.o.capture;
+  plan.records = u.records;
   return plan;
 }
 
@@ -223,6 +226,7 @@ int runOne(Upload& u, ReadBackRun& readBack) {
   // The status says how the upload ended, even when the log had nowhere to
   // go (a reader that went away, as with | head -1).
   noteSingle(u, code);
+  if (u.records != nullptr) u.records->exitStatus(r.record, code);
   return code;
 }
 
@@ -268,6 +272,7 @@ int runMany(Upload& u, LogSink& logSink, ReadBackRun& readBack) {
     u.record.note(resultLine(u.image.get(), o.file,
                              recordWhere(o, u.lines[r.line].target, true, r.addresses), o.profile,
                              status));
+    if (u.records != nullptr) u.records->exitStatus(r.record, status);
   }
   summary.exitStatus = closedRecord(u.record, o.logFile, summary.exitStatus);
   if (o.json) {
@@ -349,7 +354,11 @@ int runUpload(const Options& o) {
   // report takes standard output), and to the record with --log.
   StreamLog logStream(o.json ? stderr : stdout);
   RecordLog record(logStream);
-  Upload upload{o, *findProfile(o.profile.c_str()), image, std::move(lines), record};
+  RecordsUse records;
+  if (!o.dryRun && !records.open(o, error)) return refuse(exitFileRefused, error, image.get());
+  if (records.records() != nullptr) records.records()->setImage(*image, o.profile, o.fast);
+  Upload upload{
+      o, *findProfile(o.profile.c_str()), image, std::move(lines), record, records.records()};
   if (!o.logFile.empty() && !o.dryRun && !record.open(o.logFile, error))
     return refuse(exitFileRefused, error, image.get());
   if (!image->tooLarge) {
@@ -367,6 +376,7 @@ int runUpload(const Options& o) {
   // --read-back and --model: the fixtures of every line that can read
   // back, over RDM, before anything is sent.
   ReadBackRun readBack(o);
+  readBack.keepIn(records.records());
   const int readable = readBack.setLines(targets);
   if (readable != exitDone) return recordRefusal(upload, readable, readBackRefusal(readable));
   int checks = readBack.before();
@@ -380,5 +390,5 @@ int runUpload(const Options& o) {
     return recordRefusal(upload, checks, readBackRefusal(checks),
                          readBack.reads() ? &readBack.lines() : nullptr);
   const int status = several ? runMany(upload, record, readBack) : runOne(upload, readBack);
-  return closedRecord(record, o.logFile, status);
+  return records.closed(closedRecord(record, o.logFile, status));
 }

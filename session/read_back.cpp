@@ -84,6 +84,7 @@ ReadBackStatus readBackBefore(const ReadBackRequest& o, ReadBack& rb, ReadBackOb
                       std::to_string(t.timeouts.totalMs / 1000) + " s");
       break;
     }
+    if (o.records != nullptr) o.records->reading(r, o.adapter, "before upload");
     if (!every && (!r.hasInfo || std::find(o.addresses.begin(), o.addresses.end(),
                                            r.info.startAddress) == o.addresses.end()))
       continue;
@@ -168,6 +169,7 @@ ReadBackStatus readBackAfter(const ReadBackRequest& o, ReadBack& rb, ReadBackObs
         continue;
       }
       after[i] = read;
+      if (o.records != nullptr) o.records->reading(read, o.adapter, "after upload");
       changed[i] = after[i].hasInfo && rb.targets[i].answered &&
                    after[i].info.softwareVersion != rb.targets[i].before.softwareVersion;
       all = all && changed[i];

@@ -11,6 +11,7 @@
 #include "drivers/artnet_rdm.h"
 #include "engine/clock.h"
 #include "engine/profile.h"
+#include "session/service_records.h"
 
 // The manufacturer ID in every upload frame, and so in our fixtures' UIDs.
 inline constexpr std::uint16_t kFixtureManufacturer = 0x29A9;
@@ -55,7 +56,8 @@ struct ReadBackRequest {
   bool quiet = false;
   int settleSeconds = 10;
   rdm::Uid controller = artnet::kDefaultController;
-  bool models = false;  // read each target's model description too (--model)
+  bool models = false;                // read each target's model description too (--model)
+  ServiceRecords* records = nullptr;  // each reading goes in; null: none kept
 };
 
 // With --model: the targets whose DEVICE_INFO model ID is none of `models`

@@ -203,6 +203,9 @@ UploadReport UploadSession::uploadOnce(Shared& shared, Running& fl, Adapter& ada
   }
 
   shared.events.lineState(fl.index, LineState::opening, addresses);
+  // Written before the first frame, on this line's thread: an upload cut
+  // off by a crash stays unfinished in the records.
+  if (plan_.records != nullptr) entry.record = plan_.records->uploadStarted(*fl.target, addresses);
   const std::int64_t began = realClock().nowMicros();
   int result = uploadRefused;
   {
@@ -235,6 +238,7 @@ UploadReport UploadSession::uploadOnce(Shared& shared, Running& fl, Adapter& ada
   if (simulated != nullptr) simulated->watch(nullptr);
   entry.seconds = secondsSince(began);
   entry.bytes = line->deliveredBytes;
+  entry.frames = line->sendsTried;
   entry.total = line->fw_size;
   entry.closing = op.box;
   entry.closingIsError = op.boxIsError;
@@ -268,6 +272,7 @@ UploadReport UploadSession::uploadOnce(Shared& shared, Running& fl, Adapter& ada
       if (!intact) entry.outcome = Outcome::notVerified;
     }
   }
+  if (plan_.records != nullptr) plan_.records->uploadEnded(entry.record, entry);
   shared.events.lineState(fl.index, LineState::ended, addresses);
   return entry;
 }
@@ -302,6 +307,7 @@ void UploadSession::runLine(Shared& shared, Running& fl) {
       refused.closing = captureError;
       refused.closingIsError = true;
       shared.events.closingBox(fl.index, captureError, true);
+      record(fl, refused);
       fl.results.push_back(refused);
       break;
     }
@@ -327,10 +333,13 @@ void UploadSession::runLine(Shared& shared, Running& fl) {
     fl.results.back().reason += "; capture incomplete: " + capture.error();
   }
   // A line that stopped leaves its other addresses alone.
-  for (std::size_t i = fl.results.size(); i < uploads.size(); ++i)
-    fl.results.push_back(reportOf(fl, uploads[i], Outcome::skipped,
-                                  "not tried after the upload before it ended " +
-                                      std::string(outcomeWord(fl.results.back().outcome))));
+  for (std::size_t i = fl.results.size(); i < uploads.size(); ++i) {
+    UploadReport skipped = reportOf(fl, uploads[i], Outcome::skipped,
+                                    "not tried after the upload before it ended " +
+                                        std::string(outcomeWord(fl.results.back().outcome)));
+    record(fl, skipped);
+    fl.results.push_back(skipped);
+  }
   for (std::size_t i = told; i < fl.results.size(); ++i) shared.events.result(fl.results[i]);
 }
 
@@ -340,7 +349,12 @@ void UploadSession::notStarted(Shared& shared, Running& fl, const std::string& w
                                          ? plan_.addresses
                                          : std::vector<int>{plan_.addresses.front()};
   fl.results.push_back(reportOf(fl, addresses, Outcome::failed, why));
+  record(fl, fl.results.back());
   shared.events.result(fl.results.back());
+}
+
+void UploadSession::record(const Running& fl, UploadReport& report) {
+  if (plan_.records != nullptr) report.record = plan_.records->uploadNotRun(*fl.target, report);
 }
 
 std::vector<UploadReport> UploadSession::run() {

@@ -38,6 +38,7 @@ def check(name, report, status, results):
 
 
 with tempfile.TemporaryDirectory(prefix="uploader-report-") as folder:
+    os.environ["XDG_DATA_HOME"] = os.path.join(folder, "data")  # the runs' service records
     image = os.path.join(folder, "image.bin")
     with open(image, "wb") as f:
         f.write(bytes((i * 7 + 1) & 0xFF for i in range(300)))

@@ -13,6 +13,7 @@
 #include "session/stop_requests.h"
 #include "tests/net/fake_rdm_node.h"
 #include "tests/net/read_back_tuning.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -199,6 +200,34 @@ TEST(ReadBackLines, EveryLineIsReadAtOnceAndJudgedOnItsOwn) {
   EXPECT_EQ(lines[0].status, ReadBackStatus::go);
   EXPECT_EQ(lines[1].status, ReadBackStatus::notConfirmed);
   EXPECT_EQ(lines[1].readBack.targets.at(0).why, "kept its version");
+}
+
+// The readings before and after an upload go into the service records: every
+// fixture of ours that answered, each time it answered.
+TEST_F(ReadBackFlow, EveryReadingBeforeAndAfterIsRecorded) {
+  TempFolder folder("uploader-read-back-records");
+  const std::string path = (folder / "records.sqlite").string();
+  records::OpenProblem problem;
+  std::string why;
+  auto store = records::Store::open(path, records::Access::write, problem, why);
+  ASSERT_NE(store, nullptr) << why;
+  ServiceRecords kept(*store);
+  ReadBackRequest o = upload("v1.2");
+  o.records = &kept;
+  ReadBack rb;
+  ASSERT_EQ(before(o, rb), ReadBackStatus::go);
+  newVersion(1);
+  after(o, rb);  // fixture 2 keeps its version
+  EXPECT_EQ(kept.failure(), "");
+  std::vector<records::InventoryRow> rows;
+  ASSERT_TRUE(store->inventory(rows, why)) << why;
+  ASSERT_EQ(rows.size(), 2u);  // not the other maker's
+  EXPECT_EQ(rows[0].last.uid, "29A9:00000001");
+  EXPECT_EQ(rows[0].last.softwareVersion, 0x00010100);
+  EXPECT_EQ(rows[0].last.occasion, "after upload");
+  EXPECT_EQ(rows[0].last.line, "artnet:127.0.0.1:0:0:1");
+  EXPECT_EQ(rows[1].last.softwareVersion, 0x00010000);
+  EXPECT_TRUE(rows[1].behindOfModel);
 }
 
 }  // namespace
