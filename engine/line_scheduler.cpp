@@ -1,6 +1,7 @@
 #include "engine/line_scheduler.h"
 
 #include <algorithm>
+#include <climits>
 #include <exception>
 #include <new>
 #include <vector>
@@ -33,18 +34,29 @@ std::int64_t LineScheduler::nextGroupOffset() {
   return static_cast<std::int64_t>(group) * kGroupSpacingMicros;
 }
 
-void LineScheduler::run(LinePhase& phase) {
+LineScheduler::Entry LineScheduler::arrival(LinePhase& phase, std::int64_t now,
+                                            std::optional<std::uint32_t> node) {
+  if (node && spacing_.gap() > 0) {
+    std::int64_t first = now;
+    const NodeSpacing::Seat seat =
+        spacing_.join(*node, now, std::int64_t{phase.shortestPause()} * 1000, first);
+    return Entry{&phase, first, false, seat, first};
+  }
+  const std::int64_t due = now + nextGroupOffset();
+  return Entry{&phase, due, false, {}, due};
+}
+
+void LineScheduler::run(LinePhase& phase, std::optional<std::uint32_t> node) {
   std::unique_lock<std::mutex> lock(mutex_);
-  const std::int64_t due = clock_.nowMicros() + nextGroupOffset();
-  auto entry = entries_.insert(entries_.end(), Entry{&phase, due, false});
+  auto entry = entries_.insert(entries_.end(), arrival(phase, clock_.nowMicros(), node));
   wake_.notify_one();
   ended_.wait(lock, [&] { return entry->ended; });
   entries_.erase(entry);
 }
 
-void LineScheduler::add(LinePhase& phase, std::int64_t start) {
+void LineScheduler::add(LinePhase& phase, std::int64_t start, std::optional<std::uint32_t> node) {
   std::lock_guard<std::mutex> lock(mutex_);
-  entries_.push_back(Entry{&phase, start + nextGroupOffset(), false});
+  entries_.push_back(arrival(phase, start, node));
 }
 
 void LineScheduler::runAll() { loop(true); }
@@ -83,7 +95,7 @@ void LineScheduler::loop(bool untilEmpty) {
       lock.lock();
       continue;
     }
-    // Every phase whose step is due, earliest first; each pause is counted
+    // Every phase whose step is due, the earliest turn first; each pause is counted
     // from the moment its send returned.
     const std::int64_t now = clock_.nowMicros();
     due.clear();
@@ -98,18 +110,28 @@ void LineScheduler::loop(bool untilEmpty) {
     Entry* alone[1] = {next};
     Entry** first = due.empty() ? alone : due.data();
     Entry** last = due.empty() ? alone + 1 : due.data() + due.size();
-    std::sort(first, last, [](const Entry* a, const Entry* b) { return a->due < b->due; });
+    std::sort(first, last, [](const Entry* a, const Entry* b) { return a->turn < b->turn; });
     lock.unlock();
     std::size_t endedNow = 0;
     for (Entry** e = first; e != last; ++e) {
+      // Too soon after the last packet to its node: the step waits for the gap.
+      const std::int64_t clear = NodeSpacing::clearAt((*e)->seat);
+      if (clear > INT64_MIN && clock_.nowMicros() < clear) {
+        (*e)->due = clear;
+        *e = nullptr;
+        continue;
+      }
       std::optional<unsigned> pause;
       try {
         pause = (*e)->phase->step();
       } catch (const std::exception&) {
         (*e)->phase->abandon();  // out of memory on the way to the adapter: this line fails
       }
+      const std::int64_t returned = clock_.nowMicros();
+      spacing_.sent((*e)->seat, returned);
       if (pause) {
-        (*e)->due = clock_.nowMicros() + static_cast<std::int64_t>(*pause) * 1000;
+        (*e)->due = returned + static_cast<std::int64_t>(*pause) * 1000;
+        (*e)->turn = (*e)->due;
         *e = nullptr;  // runs on
       } else {
         ++endedNow;
@@ -117,7 +139,10 @@ void LineScheduler::loop(bool untilEmpty) {
     }
     lock.lock();
     for (Entry** e = first; e != last; ++e)
-      if (*e != nullptr) (*e)->ended = true;
+      if (*e != nullptr) {
+        (*e)->ended = true;
+        spacing_.leave((*e)->seat);
+      }
     if (endedNow > 0) ended_.notify_all();
   }
   lock.unlock();
