@@ -180,7 +180,7 @@ const OptionRow kOptions[] = {
     {"--log", nullptr, "FILE", kUpload, "append the log, time-stamped, and the result to FILE",
      applyLog},
     {"--node-gap", nullptr, "MICROSECONDS", kUpload,
-     "artnet, sacn: packets to one node at least this far apart (100; 0: off)", applyNodeGap},
+     "packets to one node this far apart (100; 0: off)", applyNodeGap},
     {"--read-back", nullptr, nullptr, kUpload,
      "artnet: read the fixtures' versions over RDM before and after", applyReadBack},
     {"--settle", nullptr, "SECONDS", kUpload,
