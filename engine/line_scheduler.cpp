@@ -13,6 +13,8 @@ namespace {
 // and watches the clock for the rest: never less than this, never more.
 constexpr std::int64_t kLeastWatchMicros = 30;
 constexpr std::int64_t kMostWatchMicros = 150;
+// At most this share of a sleep is watched instead (1/10).
+constexpr std::int64_t kWatchShare = 10;
 
 }  // namespace
 
@@ -75,9 +77,12 @@ void LineScheduler::loop(bool untilEmpty) {
       continue;
     }
     const std::int64_t wait = next->due - clock_.nowMicros();
-    if (wait > watch_) {
+    // Watching costs what it lasts: before a short sleep (lines of many
+    // nodes take turns every few hundred µs) a watch of a tenth of it at most.
+    const std::int64_t watch = std::max(kLeastWatchMicros, std::min(watch_, wait / kWatchShare));
+    if (wait > watch) {
       // A phase that arrives meanwhile wakes the thread early.
-      const std::int64_t target = next->due - watch_;
+      const std::int64_t target = next->due - watch;
       clock_.waitUntil(target, wake_, lock);
       // How late the wake-up came sets how early the next one is asked for:
       // up at once after a late one, down slowly while they come in time.
