@@ -68,15 +68,27 @@ void LineScheduler::loop(bool untilEmpty) {
   std::unique_lock<std::mutex> lock(mutex_);
   std::vector<Entry*> due;
   for (;;) {
+    // One look over the lines finds the earliest step and every step due:
+    // with hundreds of lines the look costs more than a send.
+    const std::int64_t now = clock_.nowMicros();
+    due.clear();
+    try {
+      due.reserve(entries_.size());
+    } catch (const std::bad_alloc&) {
+      // Out of memory: serve as many as there is room for; the rest are served next.
+    }
     Entry* next = nullptr;
-    for (Entry& e : entries_)
-      if (!e.ended && (next == nullptr || e.due < next->due)) next = &e;
+    for (Entry& e : entries_) {
+      if (e.ended) continue;
+      if (next == nullptr || e.due < next->due) next = &e;
+      if (e.due <= now && due.size() < due.capacity()) due.push_back(&e);
+    }
     if (next == nullptr) {
       if (closing_ || untilEmpty) break;
       wake_.wait(lock);
       continue;
     }
-    const std::int64_t wait = next->due - clock_.nowMicros();
+    const std::int64_t wait = next->due - now;
     // Watching costs what it lasts: before a short sleep (lines of many
     // nodes take turns every few hundred µs) a watch of a tenth of it at most.
     const std::int64_t watch = std::max(kLeastWatchMicros, std::min(watch_, wait / kWatchShare));
@@ -100,18 +112,9 @@ void LineScheduler::loop(bool untilEmpty) {
       lock.lock();
       continue;
     }
-    // Every phase whose step is due, the earliest turn first; each pause is counted
-    // from the moment its send returned.
-    const std::int64_t now = clock_.nowMicros();
-    due.clear();
-    try {
-      due.reserve(entries_.size());
-    } catch (const std::bad_alloc&) {
-      // Out of memory: serve as many as there is room for; the rest are served next.
-    }
-    for (Entry& e : entries_)
-      if (!e.ended && e.due <= now && due.size() < due.capacity()) due.push_back(&e);
-    // With no room at all, the earliest alone.
+    // Every phase whose step is due, the earliest turn first; each pause is
+    // counted from the moment its send returned. With no room at all, the
+    // earliest alone.
     Entry* alone[1] = {next};
     Entry** first = due.empty() ? alone : due.data();
     Entry** last = due.empty() ? alone + 1 : due.data() + due.size();
