@@ -15,6 +15,10 @@ constexpr std::int64_t kLeastWatchMicros = 30;
 constexpr std::int64_t kMostWatchMicros = 150;
 // At most this share of a sleep is watched instead (1/10).
 constexpr std::int64_t kWatchShare = 10;
+// Steps due this soon after a look over the lines are served in the same
+// round, each when its time comes: the lines of one place among many nodes
+// come a send's time apart, and a look for each would cost more than its send.
+constexpr std::int64_t kRoundMicros = 50;
 
 }  // namespace
 
@@ -68,8 +72,8 @@ void LineScheduler::loop(bool untilEmpty) {
   std::unique_lock<std::mutex> lock(mutex_);
   std::vector<Entry*> due;
   for (;;) {
-    // One look over the lines finds the earliest step and every step due:
-    // with hundreds of lines the look costs more than a send.
+    // One look over the lines finds the earliest step and every step due
+    // within the round: with hundreds of lines the look costs more than a send.
     const std::int64_t now = clock_.nowMicros();
     due.clear();
     try {
@@ -81,7 +85,7 @@ void LineScheduler::loop(bool untilEmpty) {
     for (Entry& e : entries_) {
       if (e.ended) continue;
       if (next == nullptr || e.due < next->due) next = &e;
-      if (e.due <= now && due.size() < due.capacity()) due.push_back(&e);
+      if (e.due <= now + kRoundMicros && due.size() < due.capacity()) due.push_back(&e);
     }
     if (next == nullptr) {
       if (closing_ || untilEmpty) break;
@@ -105,23 +109,22 @@ void LineScheduler::loop(bool untilEmpty) {
         --watch_;
       continue;
     }
-    if (wait > 0) {
-      const std::int64_t until = next->due;
-      lock.unlock();
-      clock_.spinUntil(until);
-      lock.lock();
-      continue;
-    }
-    // Every phase whose step is due, the earliest turn first; each pause is
-    // counted from the moment its send returned. With no room at all, the
-    // earliest alone.
+    // The round: every step due by its end, in the order they fall due, each
+    // watched for until its time (steps already due the earliest turn
+    // first); each pause is counted from the moment its send returned. With
+    // no room at all, the earliest alone.
     Entry* alone[1] = {next};
     Entry** first = due.empty() ? alone : due.data();
     Entry** last = due.empty() ? alone + 1 : due.data() + due.size();
-    std::sort(first, last, [](const Entry* a, const Entry* b) { return a->turn < b->turn; });
+    std::sort(first, last, [now](const Entry* a, const Entry* b) {
+      const std::int64_t at = std::max(a->due, now);
+      const std::int64_t bt = std::max(b->due, now);
+      return at != bt ? at < bt : a->turn < b->turn;
+    });
     lock.unlock();
     std::size_t endedNow = 0;
     for (Entry** e = first; e != last; ++e) {
+      clock_.spinUntil((*e)->due);
       // Too soon after the last packet to its node: the step waits for the gap.
       const std::int64_t clear = NodeSpacing::clearAt((*e)->seat);
       if (clear > INT64_MIN && clock_.nowMicros() < clear) {
