@@ -26,6 +26,9 @@ enum : unsigned {
   kAny = kUpload | kList | kDecode | kFixtures | kRecords
 };
 
+// Beyond 10 ms a node's lines could no longer take turns within a pause.
+constexpr long kMaxNodeGapMicros = 10'000;
+
 using Apply = bool (*)(Options&, const std::string& value, std::string& error);
 
 struct OptionRow {
@@ -173,6 +176,14 @@ bool applySettle(Options& o, const std::string& v, std::string& e) {
   return true;
 }
 
+bool applyNodeGap(Options& o, const std::string& v, std::string& e) {
+  if (!parseWholeNumber(v, 0, kMaxNodeGapMicros, o.nodeGapMicros)) {
+    e = rangeRefusal("--node-gap", v, 0, kMaxNodeGapMicros);
+    return false;
+  }
+  return true;
+}
+
 bool applyRdmUid(Options& o, const std::string& v, std::string& e) {
   rdm::Uid uid;
   if (!rdm::parseUid(v, uid) || uid.manufacturer == 0xFFFF || uid.device == 0xFFFFFFFF) {
@@ -237,6 +248,8 @@ const OptionRow kOptions[] = {
      "write every packet sent to a pcap capture (link type 147)", applyCapture},
     {"--log", nullptr, "FILE", kUpload, "append the log, time-stamped, and the result to FILE",
      applyLog},
+    {"--node-gap", nullptr, "MICROSECONDS", kUpload,
+     "packets to one node this far apart (100; 0: off)", applyNodeGap},
     {"--read-back", nullptr, nullptr, kUpload,
      "artnet: read the fixtures' versions over RDM before and after", applyReadBack},
     {"--model", nullptr, "ID[,ID]", kUpload, "artnet: refuse fixtures of other DEVICE_INFO models",

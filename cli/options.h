@@ -27,6 +27,9 @@ struct Options {
   bool force = false;    // upload: send anyway (no raw image; no read-back target answered)
   std::string logFile;   // upload: append a record of the upload here ("": none)
 
+  // upload: the least time between two packets to one network node (0: none).
+  long nodeGapMicros = 100;
+
   DriverSettings driverSettings;  // the options a driver declares, as given
 
   // RDM through an Art-Net node (fixtures, upload --read-back).

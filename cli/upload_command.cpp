@@ -168,6 +168,7 @@ UploadPlan planOf(const Upload& u) {
   plan.profile = &u.profile;
   plan.fast = u.o.fast;
   plan.verbose = u.o.verbose;
+  plan.nodeGapMicros = u.o.nodeGapMicros;
   plan.addresses = u.o.addresses;
   plan.capture = u.o.capture;
   plan.records = u.records;

@@ -16,6 +16,10 @@ LinePhase::LinePhase(Line& line, unsigned dataPace) : line_(line), dataPace_(dat
   planned_ = kResetSends;
 }
 
+unsigned LinePhase::shortestPause() const {
+  return dataPace_ < kResetPaceMs ? dataPace_ : kResetPaceMs;
+}
+
 void LinePhase::logFirstSend() {
   if (!line_.verbose || sent_ != 1) return;
   const long long ms = (lineClock(line_).nowMicros() - beganAt_) / 1000;

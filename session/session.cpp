@@ -4,8 +4,10 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -14,6 +16,8 @@
 #include "engine/line.h"
 #include "engine/line_phase.h"
 #include "engine/line_scheduler.h"
+#include "engine/log.h"
+#include "engine/node_spacing.h"
 #include "engine/program.h"
 #include "files/shown_text.h"
 #include "session/capture_spool.h"
@@ -85,6 +89,55 @@ class StartGate {
   std::condition_variable all_;
   std::size_t waiting_;
 };
+
+// How many lines send to each network node, counted as they open: a line
+// looks up its node's count once every line has opened.
+class NodeCounts {
+ public:
+  void add(std::uint32_t node) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++lines_[node];
+  }
+  std::size_t of(std::uint32_t node) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_[node];
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::uint32_t, std::size_t> lines_;
+};
+
+std::string dottedQuad(std::uint32_t a) {
+  std::string text;
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    if (shift != 24) text += '.';
+    text += std::to_string((a >> shift) & 0xFF);
+  }
+  return text;
+}
+
+// When the lines of a node cannot all send within one pause with the gap
+// between their packets, each line's sends come further apart: said once
+// in the line's log, before its first send.
+void logNodeStretch(LogSink& log, std::uint32_t node, std::size_t lines, std::int64_t gap,
+                    unsigned shortestPause, unsigned dataPace) {
+  const std::int64_t round = static_cast<std::int64_t>(lines) * gap;
+  if (round <= std::int64_t{shortestPause} * 1000) return;
+  const double data = nodeStretch(lines, gap, std::int64_t{dataPace} * 1000);
+  std::string longer = "the reset burst takes a little longer";
+  if (data > 1) {
+    longer = "the data phase takes about ";
+    longer += std::to_string(static_cast<int>((data - 1) * 100 + 0.5));
+    longer += " % longer";
+  }
+  logLine(log,
+          "Node %s takes %llu lines with packets %lld microseconds apart: a round of them takes "
+          "%.1f ms, more than the %u ms pause; %s\n",
+          dottedQuad(node).c_str(), static_cast<unsigned long long>(lines),
+          static_cast<long long>(gap), static_cast<double>(round) / 1000.0, shortestPause,
+          longer.c_str());
+}
 
 std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
@@ -159,6 +212,7 @@ struct UploadSession::Shared {
   LineScheduler& timing;
   StartGate& gate;
   CaptureSpool& spool;
+  NodeCounts& nodes;
 };
 
 UploadSession::UploadSession(const UploadPlan& plan, std::vector<SessionLine>& lines,
@@ -217,16 +271,22 @@ UploadReport UploadSession::uploadOnce(Shared& shared, Running& fl, Adapter& ada
     }
     unsigned pace = 0;
     const bool started = uploadStart(*line, result, pace);
+    const std::optional<std::uint32_t> node =
+        started && plan_.nodeGapMicros > 0 ? adapter.nodeAddress() : std::nullopt;
+    if (first && node) shared.nodes.add(*node);
     if (first) shared.gate.arrive(started);
     if (started) {
       shared.events.lineState(fl.index, LineState::sending, addresses);
       op.sending = true;
       LinePhase phase(*line, pace);
+      if (node)
+        logNodeStretch(log, *node, shared.nodes.of(*node), plan_.nodeGapMicros,
+                       phase.shortestPause(), pace);
       if (adapter.callsMayBlock()) {
         LineScheduler own(lineClock(*line));  // a thread of its own: it may block
         own.run(phase);
       } else {
-        shared.timing.run(phase);
+        shared.timing.run(phase, node);
       }
       op.sending = false;
       shared.events.lineState(fl.index, LineState::closing, addresses);
@@ -391,8 +451,10 @@ std::vector<UploadReport> UploadSession::run() {
   {
     CaptureSpool spool;
     LineScheduler timing(realClock());
+    timing.spaceNodes(plan_.nodeGapMicros);
     StartGate gate(running.size());
-    Shared shared{events, timing, gate, spool};
+    NodeCounts nodes;
+    Shared shared{events, timing, gate, spool, nodes};
     std::vector<std::thread> threads;
     for (Running& r : running) {
       try {

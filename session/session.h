@@ -41,6 +41,9 @@ struct UploadPlan {
       1};               // each line uploads to each (all at once when resets reach every device)
   std::string capture;  // "": none; with several lines, "NAME-N.EXT" for line N
   ServiceRecords* records = nullptr;  // null: nothing recorded
+  // The least time between two packets to one network node, in µs (0: no
+  // gap): the lines of a node are staggered within their pauses.
+  std::int64_t nodeGapMicros = 100;
 };
 
 // Whether one upload on a line reaches every address (v1.2's resets go to
