@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <memory>
 
 #include "cli/exit_codes.h"
@@ -9,6 +10,7 @@
 #include "cli/output_check.h"
 #include "engine/line.h"
 #include "engine/link.h"
+#include "engine/node_spacing.h"
 #include "engine/upload_pace.h"
 #include "files/shown_text.h"
 #include "session/address_list.h"
@@ -45,6 +47,43 @@ std::string minutes(double seconds) {
   return text;
 }
 
+// The node an Art-Net line sends to, as its listing shows it ("10.0.0.5");
+// empty for a line of its own.
+std::string nodeOf(const SessionLine& l, const PlannedLine& p) {
+  RdmPort port;
+  std::string why;
+  if (p.reaches.empty() || !adapterRdmPort(l.target.adapter, port, why)) return "";
+  return p.reaches.substr(0, p.reaches.find(' '));
+}
+
+// How the lines of one node share it: each of its packets --node-gap after
+// the last, the lines staggered over the shortest pause.
+void staggers(const Options& o, const std::vector<SessionLine>& lines, FleetSummary& s) {
+  std::map<std::string, std::size_t> perNode;
+  std::vector<std::string> node(lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (!(node[i] = nodeOf(lines[i], s.plan[i])).empty()) ++perNode[node[i]];
+  const unsigned pace = o.fast ? kFastPaceMs : kNormalPaceMs;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (node[i].empty()) continue;
+    const std::size_t n = perNode[node[i]];
+    std::string text = "node " + node[i] + ": " + std::to_string(n) + " line" + (n == 1 ? "" : "s");
+    if (o.nodeGapMicros == 0 || n == 1) {
+      s.plan[i].stagger = text + (n == 1 ? "" : ", not spaced (--node-gap 0)");
+      continue;
+    }
+    text += ", packets at least " + std::to_string(o.nodeGapMicros) + " us apart";
+    const double stretch = nodeStretch(n, o.nodeGapMicros, std::int64_t{pace} * 1000);
+    if (stretch > 1) {
+      text += ": the data phase takes about " +
+              std::to_string(static_cast<int>((stretch - 1) * 100 + 0.5)) + " % longer";
+      s.plan[i].nominalSeconds *= stretch;
+      s.plannedSeconds = std::max(s.plannedSeconds, s.plan[i].nominalSeconds);
+    }
+    s.plan[i].stagger = text;
+  }
+}
+
 const LineReadBack* readingOf(const ReadBackRun& readBack, const std::string& label) {
   for (const LineReadBack& l : readBack.lines())
     if (l.label == label) return &l;
@@ -63,6 +102,7 @@ void printPlan(const Options& o, const ImageBytes& image, const FleetSummary& s,
     std::printf("  address %s: %s; %zu frames, %s at the protocol's pace\n",
                 addressListText(p.addresses).c_str(), p.receives.c_str(), p.frames,
                 minutes(p.nominalSeconds).c_str());
+    if (!p.stagger.empty()) std::printf("  %s\n", files::shown(p.stagger).c_str());
     std::printf("  read back: %s%s%s\n", p.canReadBack ? "can" : "cannot",
                 p.modelCheck.empty() ? "" : "; model ", p.modelCheck.c_str());
     if (const LineReadBack* r = readingOf(readBack, p.label))
@@ -117,6 +157,7 @@ int runDryRun(const Options& o, const ReleaseProfile& profile, const ImageBytes&
     s.plannedSeconds = std::max(s.plannedSeconds, p.nominalSeconds);
     s.plan.push_back(p);
   }
+  staggers(o, lines, s);
   if (o.readBack) s.plannedSeconds += o.settleSeconds;
   s.exitStatus = checks != exitDone ? checks : unreached ? exitLineFailed : exitDone;
   if (o.json) {

@@ -124,7 +124,8 @@ nlohmann::ordered_json planJson(const FleetSummary& summary) {
                      {"frames", p.frames},
                      {"nominalSeconds", p.nominalSeconds},
                      {"canReadBack", p.canReadBack},
-                     {"modelCheck", textOrNull(p.modelCheck)}});
+                     {"modelCheck", textOrNull(p.modelCheck)},
+                     {"stagger", textOrNull(p.stagger)}});
   return {{"lines", lines}, {"seconds", summary.plannedSeconds}};
 }
 

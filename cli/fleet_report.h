@@ -23,6 +23,7 @@ struct PlannedLine {
   double nominalSeconds = 0;  // every upload of the line, one after another, at the protocol's pace
   bool canReadBack = false;   // the line reads fixtures back over RDM
   std::string modelCheck;     // --model: "passed", "failed", "not checked"; empty without it
+  std::string stagger;  // the line's node and how its lines share it; empty: a line of its own
 };
 
 struct FleetSummary {

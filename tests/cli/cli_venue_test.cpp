@@ -13,9 +13,11 @@ TEST_F(CliVenue, ADryRunResolvesTheLineAndSendsNothing) {
   testnet::FakeNode node({testnet::NodeIdentity{}}, 0x7F000002, 6454);
   if (!node.good()) GTEST_SKIP() << "127.0.0.2:6454 is taken";
   const std::string bin = image(600);
-  ProcessResult r = cli({"upload", bin, "--adapter", "artnet:127.0.0.2:0:0:1", "--fast", "-n"});
+  ProcessResult r = cli({"upload", bin, "--adapter", "artnet:127.0.0.2:0:0:1", "--adapter",
+                         "artnet:127.0.0.2:0:0:2", "--fast", "-n"});
   EXPECT_EQ(r.exitCode, 0) << show(r);
   EXPECT_TRUE(contains(r.out, "artnet:127.0.0.2:0:0:1: reaches 127.0.0.2 FakeNode")) << show(r);
+  EXPECT_TRUE(contains(r.out, "node 127.0.0.2: 2 lines, packets at least 100 us apart")) << show(r);
   EXPECT_TRUE(contains(r.out, "10 frames")) << show(r);
   EXPECT_TRUE(contains(r.out, "nothing was sent (--dry-run)")) << show(r);
   EXPECT_EQ(node.count(), 0u) << "a dry run sent something other than ArtPoll";
