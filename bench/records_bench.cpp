@@ -42,7 +42,7 @@ std::string at(long long second) {
   const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
   const long long d = doy - (153 * mp + 2) / 5 + 1, m = mp < 10 ? mp + 3 : mp - 9;
   const long long y = yoe + era * 400 + (m <= 2);
-  char text[32];
+  char text[96];  // room for any value the compiler can see, not only real dates
   std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld.000Z", y, m, d,
                 rest / 3600, rest / 60 % 60, rest % 60);
   return text;
