@@ -1,4 +1,4 @@
-// The four commands of uploader-cli; each returns the exit status.
+// The commands of uploader-cli; each returns the exit status.
 #pragma once
 
 #include "cli/options.h"
@@ -7,3 +7,4 @@ int runUpload(const Options& options);
 int runList(const Options& options);
 int runDecode(const Options& options);
 int runFixtures(const Options& options);
+int runServe(const Options& options);

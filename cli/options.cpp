@@ -4,12 +4,12 @@
 #include <iterator>
 #include <vector>
 
-#include "cli/nearest_word.h"
 #include "drivers/rdm_wire.h"
 #include "drivers/registry.h"
 #include "files/shown_text.h"
 #include "profiles/profiles.h"
 #include "session/address_list.h"
+#include "session/nearest_word.h"
 
 namespace {
 
@@ -19,7 +19,8 @@ enum : unsigned {
   kList = 2,
   kDecode = 4,
   kFixtures = 8,
-  kAny = kUpload | kList | kDecode | kFixtures
+  kServe = 16,
+  kAny = kUpload | kList | kDecode | kFixtures | kServe
 };
 
 using Apply = bool (*)(Options&, const std::string& value, std::string& error);
@@ -150,6 +151,30 @@ bool applyRdmUid(Options& o, const std::string& v, std::string& e) {
   return true;
 }
 
+// "HOST:PORT" or "[V6]:PORT", the port 0 to 65535 (0: any free port).
+bool applyListen(Options& o, const std::string& v, std::string& e) {
+  const std::size_t colon = v.rfind(':');
+  long port = 0;
+  const std::string host = colon == std::string::npos ? "" : v.substr(0, colon);
+  const bool bracketed = host.size() > 2 && host.front() == '[' && host.back() == ']';
+  if (colon == std::string::npos || host.empty() ||
+      (host.find(':') != std::string::npos && !bracketed) ||
+      !parseWholeNumber(v.substr(colon + 1), 0, 65535, port) || files::shown(v) != v) {
+    e = "--listen takes HOST:PORT (127.0.0.1:8417, 0.0.0.0:8417, [::1]:8417; port 0: any "
+        "free port), not " +
+        files::quoted(v);
+    return false;
+  }
+  o.listen = v;
+  o.listenGiven = true;
+  return true;
+}
+
+bool applyTokenFile(Options& o, const std::string& v, std::string& e) {
+  o.tokenFile = v;
+  return notEmpty(v, e, "--token-file");
+}
+
 const OptionRow kOptions[] = {
     {"--address", "-a", "N", kUpload | kDecode,
      "address 1 to 512 (default 1; see v1.2); a list: 1,5,9-12", applyAddress},
@@ -180,6 +205,10 @@ const OptionRow kOptions[] = {
      applyQuiet},
     {"--verbose", "-v", nullptr, kUpload, "more log: a line at each frame's first send",
      applyVerbose},
+    {"--listen", nullptr, "HOST:PORT", kServe,
+     "the console's address (default 127.0.0.1:8417; port 0: any free)", applyListen},
+    {"--token-file", nullptr, "FILE", kServe, "the console's access token from FILE, not a new one",
+     applyTokenFile},
     {"--out", nullptr, "IMAGE", kDecode, "write the image the device received to IMAGE", applyOut},
     {"--expect", nullptr, "FILE", kDecode,
      "compare the received image with FILE (exit 3 if it differs)", applyExpect},
@@ -244,6 +273,7 @@ Command commandNamed(const std::string& word) {
   if (word == "list") return Command::list;
   if (word == "decode") return Command::decode;
   if (word == "fixtures") return Command::fixtures;
+  if (word == "serve") return Command::serve;
   return Command::none;
 }
 
@@ -257,6 +287,8 @@ unsigned commandBit(Command c) {
       return kDecode;
     case Command::fixtures:
       return kFixtures;
+    case Command::serve:
+      return kServe;
     case Command::none:
       break;
   }
@@ -273,6 +305,8 @@ const char* commandName(Command c) {
       return "decode";
     case Command::fixtures:
       return "fixtures";
+    case Command::serve:
+      return "serve";
     case Command::none:
       break;
   }
@@ -280,7 +314,7 @@ const char* commandName(Command c) {
 }
 
 std::string unknownCommand(const std::string& word) {
-  const std::string near = nearestWord(word, {"upload", "list", "decode"});
+  const std::string near = nearestWord(word, {"upload", "list", "decode", "fixtures", "serve"});
   return "unknown command " + files::quoted(word) +
          (near.empty() ? " (try --help)" : " (did you mean " + near + "?)");
 }
@@ -307,6 +341,7 @@ const char* const kUsageLines[] = {
     "  uploader-cli decode FILE.pcap [options]  what a device receives from a capture\n",
     ("  uploader-cli fixtures --adapter artnet:HOST[:PORT-ADDRESS]\n"
      "                                           the fixtures on a node's port, read over RDM\n"),
+    "  uploader-cli serve [--listen HOST:PORT]  the rig console: a page to run and watch uploads\n",
 };
 
 }  // namespace
@@ -372,7 +407,7 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
   if (version) return {ParseStatus::version, ""};
 
   if (words.empty())
-    return usage("no command given: upload, list, decode or fixtures (try --help)");
+    return usage("no command given: upload, list, decode, fixtures or serve (try --help)");
   o.command = commandNamed(words[0]);
   if (o.command == Command::none) return usage(unknownCommand(words[0]));
   for (const OptionRow* opt : given)
@@ -389,7 +424,10 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
 
   if (o.command == Command::decode && o.addresses.size() > 1)
     return usage("decode checks one device: give --address one address");
-  const std::size_t wanted = o.command == Command::list || o.command == Command::fixtures ? 1 : 2;
+  const std::size_t wanted =
+      o.command == Command::list || o.command == Command::fixtures || o.command == Command::serve
+          ? 1
+          : 2;
   if (words.size() < wanted)
     return usage(std::string(commandName(o.command)) + " needs a " +
                  (o.command == Command::upload ? "FILE" : "FILE.pcap"));
@@ -410,7 +448,8 @@ std::string helpText(Command command) {
       "lists the fixtures on a port and upload --read-back reads their versions before\n"
       "and after. Every upload starts with a fresh reset burst: one that failed or was\n"
       "interrupted is simply started again.\n\nUsage:\n";
-  const Command commands[] = {Command::upload, Command::list, Command::decode, Command::fixtures};
+  const Command commands[] = {Command::upload, Command::list, Command::decode, Command::fixtures,
+                              Command::serve};
   for (std::size_t i = 0; i < std::size(commands); ++i)
     if (all || commands[i] == command) t += kUsageLines[i];
   if (all) t += "  uploader-cli COMMAND --help | --version\n";
@@ -418,14 +457,15 @@ std::string helpText(Command command) {
   for (const OptionRow& opt : optionRows()) {
     if (!all && (opt.commands & commandBit(command)) == 0) continue;
     std::string where;
-    for (Command c : {Command::upload, Command::list, Command::decode, Command::fixtures})
+    for (Command c :
+         {Command::upload, Command::list, Command::decode, Command::fixtures, Command::serve})
       if (all && (opt.commands & commandBit(c)) != 0)
         where += std::string(where.empty() ? "" : ", ") + commandName(c);
     t += helpRow(opt, where);
   }
   t += "  -h, --help               this text (after a command: that command's)\n";
   if (all) t += "  -V, --version            the program's version\n";
-  if (all || command != Command::decode) {
+  if (all || (command != Command::decode && command != Command::serve)) {
     t += "\nAdapters (--adapter NAME; default " + std::string(defaultAdapterName()) + "):\n";
     for (const DriverEntry* e = driverEntries(); e->prefix != nullptr; ++e) {
       std::string left = std::string("  ") + e->usage;
@@ -442,6 +482,15 @@ std::string helpText(Command command) {
          "Before sending, the image's size and SHA-256 are shown (on standard error) to be\n"
          "matched with the release notes; a file that looks like Intel HEX, S-records, ELF\n"
          "or a zip archive, or an empty one, is refused (exit 2) unless --force is given.\n";
+  if (all || command == Command::serve)
+    t += "\n"
+         "serve prints the address to open first (console: http://127.0.0.1:8417/?token=...),\n"
+         "with a new random token each start (or the one in --token-file): every call needs\n"
+         "it. An address other than loopback (--listen 0.0.0.0:8417) makes the console\n"
+         "reachable from the network: anyone with the token can upload. It runs until Ctrl-C\n"
+         "or SIGTERM, then stops every upload cleanly and ends with 130. Not in the Windows\n"
+         "build (exit 64 there). docs/console.md has the API.\n";
+  if (command == Command::serve) return t;
   t += "\n"
        "The diagnostic log goes to standard output; progress, errors (\"error: ...\") and the\n"
        "closing text go to standard error. With --adapter sim the device's report follows the\n"

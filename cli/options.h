@@ -6,7 +6,7 @@
 
 #include "drivers/registry.h"
 
-enum class Command { none, upload, list, decode, fixtures };
+enum class Command { none, upload, list, decode, fixtures, serve };
 
 struct Options {
   Command command = Command::none;
@@ -32,6 +32,11 @@ struct Options {
   bool readBack = false;   // read the fixtures' versions before and after the upload
   int settleSeconds = 10;  // after the upload, before reading again
   std::string rdmUid;      // the controller's UID, MMMM:DDDDDDDD; empty: the default
+
+  // serve: the console page.
+  std::string listen = "127.0.0.1:8417";  // --listen HOST:PORT
+  bool listenGiven = false;               // a non-loopback address needs it given
+  std::string tokenFile;                  // "": a new random token
 
   std::string out;     // decode: write the received image here
   std::string expect;  // decode: compare the received image with this file

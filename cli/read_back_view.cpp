@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
-#include "cli/exit_codes.h"
 #include "cli/output_check.h"
 #include "cli/terminal_operator.h"
 #include "drivers/registry.h"
 #include "profiles/profiles.h"
+#include "session/exit_codes.h"
 
 namespace {
 

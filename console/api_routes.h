@@ -1,0 +1,20 @@
+// The console's routes: the page, and the JSON API it uses (and scripts
+// may use): adapters, fixtures, uploads, their reports and stops, and the
+// event stream. The checks of every request come before (console.cpp).
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace httplib {
+class Server;
+}
+class EventLog;
+class UploadRuns;
+
+// {"error": "why"} as a body.
+std::string errorJson(const std::string& why);
+
+// Adds every route; `imageLimit` is the largest image an upload takes.
+void addApiRoutes(httplib::Server& server, EventLog& events, UploadRuns& runs,
+                  std::size_t imageLimit);
