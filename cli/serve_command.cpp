@@ -24,10 +24,6 @@ void splitListen(const std::string& text, ListenAddress& listen) {
   listen.port = std::stoi(text.substr(colon + 1));
 }
 
-bool loopback(const std::string& host) {
-  return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
-}
-
 bool everywhere(const std::string& host) { return host == "0.0.0.0" || host == "::"; }
 
 // A token others may have been given: printable, no spaces, long enough.
@@ -79,7 +75,7 @@ int runServe(const Options& o) {
   std::printf("console: http://%s:%d/?token=%s\n", shownHost.c_str(), console.port(),
               settings.token.c_str());
   std::fflush(stdout);
-  if (!loopback(host))
+  if (!isLoopbackHost(host))
     std::fprintf(stderr,
                  "warning: the console is reachable from the network on %s port %d: anyone who "
                  "has its address with the token can upload firmware; the traffic is not "

@@ -119,6 +119,8 @@ void addApiRoutes(httplib::Server& s, EventLog& events, UploadRuns& runs, std::s
     res.set_content(pageScript(), "text/javascript; charset=utf-8");
   });
 
+  s.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
+
   s.Get("/api/adapters", [](const httplib::Request& req, httplib::Response& res) {
     int status = 200;
     const std::string body = req.has_param("adapter")

@@ -28,7 +28,7 @@ button { font: inherit; padding: .45em 1.1em; border-radius: 4px; border: 1px so
   background: var(--bar); color: #fff; cursor: pointer; min-height: 2.4em; }
 button.stop { background: var(--bad); border-color: #7d1a15; }
 button:disabled { opacity: .5; cursor: default; }
-.info { color: var(--soft); margin: .3em 0; word-break: break-all; }
+.info { color: var(--soft); margin: .3em 0; overflow-wrap: anywhere; }
 .refusal { color: var(--bad); white-space: pre-wrap; margin: .5em 0 0; }
 .link { font-size: .9em; color: #c9d1da; }
 .link.down { color: #ffb4ab; }

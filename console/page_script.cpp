@@ -134,7 +134,7 @@ function drawRun(run) {
     const v = run.view = el('div', 'run');
     v.id = 'run-' + run.id;
     const head = el('div', 'run-head');
-    v.title = el('span', 'title');
+    v.heading = el('span', 'title');
     v.summary = el('span', 'info');
     v.stop = el('button', 'stop', 'Stop');
     v.stop.type = 'button';
@@ -142,7 +142,7 @@ function drawRun(run) {
       v.stop.disabled = true;
       await api('/api/uploads/' + run.id + '/stop', { method: 'POST' });
     });
-    head.append(v.title, v.summary, v.stop);
+    head.append(v.heading, v.summary, v.stop);
     const table = el('table');
     const hr = el('tr');
     for (const h of ['Line', 'State', 'Progress', 'Bytes', 'Left', 'Reason']) hr.append(el('th', '', h));
@@ -159,7 +159,7 @@ function drawRun(run) {
     $('no-runs').hidden = true;
   }
   const v = run.view;
-  v.title.textContent = 'Upload ' + run.id + ': ' + run.file;
+  v.heading.textContent = 'Upload ' + run.id + ': ' + run.file;
   v.summary.textContent = run.size + ' bytes, SHA-256 ' + run.sha256 + ', profile ' + run.profile +
     (run.fast ? ', fast' : '') + (run.state === 'ended' ? ', ended (exit status ' + run.exitStatus + ')' : '');
   v.stop.hidden = run.state === 'ended';

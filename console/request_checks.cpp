@@ -38,10 +38,6 @@ bool splitHostPort(const std::string& text, std::string& host, int& port) {
   return ec == std::errc() && end == last && first != last && port > 0 && port < 65536;
 }
 
-bool isLoopback(const std::string& host) {
-  return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
-}
-
 // A dotted IPv4 address or an IPv6 one: no name a DNS answer could move.
 bool isNumeric(const std::string& host) {
   if (host.empty()) return false;
@@ -58,6 +54,11 @@ bool isNumeric(const std::string& host) {
       return false;
   }
   return dots == 3;
+}
+
+bool loopbackName(const std::string& host) {
+  // 127.x.y.z as a number: "127.0.0.1.nip.io" is a name a DNS answer could move.
+  return host == "localhost" || host == "::1" || (host.rfind("127.", 0) == 0 && isNumeric(host));
 }
 
 }  // namespace
@@ -96,7 +97,7 @@ bool hostAllowed(const std::string& header, const ListenAddress& listen) {
   if (port == -1) port = 80;
   if (port != listen.port) return false;
   const std::string listened = lower(listen.host);
-  if (host == listened || isLoopback(host)) return true;
+  if (host == listened || loopbackName(host)) return true;
   const bool everywhere = listened == "0.0.0.0" || listened == "::" || listened.empty();
   return everywhere && isNumeric(host);
 }
@@ -117,3 +118,5 @@ BodyCheck checkBodyLength(const std::string& contentLength, bool chunked, std::s
   if (ec != std::errc() || end != last) return BodyCheck::badLength;
   return length > limit ? BodyCheck::tooLarge : BodyCheck::fits;
 }
+
+bool isLoopbackHost(const std::string& host) { return loopbackName(lower(host)); }

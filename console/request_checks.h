@@ -14,6 +14,9 @@ struct ListenAddress {
   int port = 0;
 };
 
+// "localhost", "::1" or 127.x.y.z: an address only this machine reaches.
+bool isLoopbackHost(const std::string& host);
+
 // Equal tokens, in a time that depends on the lengths only (a wrong guess
 // tells nothing about how much of it was right).
 bool sameToken(std::string_view a, std::string_view b);

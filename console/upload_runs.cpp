@@ -183,7 +183,10 @@ UploadAnswer UploadRuns::start(UploadRequest request) {
   if (image->tooLarge)
     return refuse(413, "image: " + std::to_string(image->fileSize) +
                            " bytes; the uploader sends at most " + std::to_string(kLargestImage));
-  const std::string refusal = imageRefusal(imageLooks(image->bytes), image->name);
+  std::string refusal = imageRefusal(imageLooks(image->bytes), image->name);
+  // The page has no --force: a file that is no raw image is only refused.
+  const std::size_t force = refusal.find("\nor send it as it is with --force");
+  if (force != std::string::npos) refusal.erase(force);
   if (!refusal.empty()) return refuse(400, refusal);
 
   std::vector<LineTarget> targets;
