@@ -1,5 +1,5 @@
-// uploader-cli serve where the console is not built (Windows: its HTTP
-// library is Debian's): refused, saying where it runs.
+// uploader-cli serve where the console is not built (Windows, or a build
+// made without Debian's libcpp-httplib-dev): refused, saying why.
 #include <cstdio>
 
 #include "cli/commands.h"
@@ -7,8 +7,9 @@
 
 int runServe(const Options&) {
   std::fputs(
-      "error: serve is not in this build: the console page needs the HTTP library this "
-      "Windows build does not have; run uploader-cli serve on Linux, or upload from the "
+      "error: serve is not in this build: the console page needs the HTTP library cpp-httplib "
+      "(Debian's libcpp-httplib-dev), which this build was made without (a Windows build "
+      "always is); run uploader-cli serve from a Linux build that has it, or upload from the "
       "command line here\n",
       stderr);
   return exitUsage;

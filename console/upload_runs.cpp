@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "console/progress_pace.h"
 #include "profiles/profiles.h"
 #include "session/adapter_choice.h"
 #include "session/address_list.h"
@@ -61,8 +62,6 @@ struct UploadRuns::Run final : SessionObserver {
     std::vector<int> addresses;
     std::int32_t bytes = 0;
     std::int32_t total = 0;
-    std::int64_t shownAtMs = 0;  // when progress was last published
-    bool progressHeld = false;   // a newer figure than the one published
     std::vector<UploadReport> results;
   };
 
@@ -80,15 +79,14 @@ struct UploadRuns::Run final : SessionObserver {
 
   void publishProgress(std::size_t line) {
     Row& row = rows[line];
-    row.progressHeld = false;
-    row.shownAtMs = nowMs();
+    pace.shown(line, nowMs());
     publish("progress", {{"line", line}, {"bytes", row.bytes}, {"total", row.total}});
   }
 
   void lineState(std::size_t line, LineState state, const std::vector<int>& addresses) override {
     std::lock_guard<std::mutex> lock(mutex);
     Row& row = rows[line];
-    if (row.progressHeld) publishProgress(line);
+    if (pace.held(line)) publishProgress(line);
     row.state = state;
     row.addresses = addresses;
     publish("line", {{"line", line}, {"state", stateWord(state)}, {"addresses", addresses}});
@@ -99,10 +97,8 @@ struct UploadRuns::Run final : SessionObserver {
   }
   void progress(std::size_t line, std::int32_t bytes) override {
     std::lock_guard<std::mutex> lock(mutex);
-    Row& row = rows[line];
-    row.bytes = bytes;
-    row.progressHeld = true;
-    if (nowMs() - row.shownAtMs >= kProgressEveryMs) publishProgress(line);
+    rows[line].bytes = bytes;
+    if (pace.arrived(line, nowMs())) publishProgress(line);
   }
   void logLine(std::size_t line, const std::string& text) override {
     std::lock_guard<std::mutex> lock(mutex);
@@ -111,7 +107,7 @@ struct UploadRuns::Run final : SessionObserver {
   void result(const UploadReport& r) override {
     std::lock_guard<std::mutex> lock(mutex);
     Row& row = rows[r.line];
-    if (row.progressHeld) publishProgress(r.line);
+    if (pace.held(r.line)) publishProgress(r.line);
     row.results.push_back(r);
     Json data = resultJson(r);
     data["line"] = r.line;
@@ -147,6 +143,7 @@ struct UploadRuns::Run final : SessionObserver {
   EventLog& events;
   std::mutex mutex;  // rows, summary, ended
   std::vector<Row> rows;
+  ProgressPace pace{0, kProgressEveryMs};  // made again with the rows
   FleetSummary summary;
   std::size_t size = 0;
   bool ended = false;
@@ -213,6 +210,7 @@ UploadAnswer UploadRuns::start(UploadRequest request) {
     row.total = static_cast<std::int32_t>(image->bytes.size());
     run->rows.push_back(row);
   }
+  run->pace = ProgressPace(run->rows.size(), kProgressEveryMs);
   run->summary.file = image->name;
   run->summary.sha256 = image->sha256;
   run->summary.profile = profile->id;
@@ -292,10 +290,9 @@ std::string UploadRuns::report(std::uint64_t id) {
     for (const Run::Row& row : run.rows)
       summary.uploads.insert(summary.uploads.end(), row.results.begin(), row.results.end());
   Json report = Json::parse(fleetJson(summary));
-  Json out = {{"id", id}, {"state", run.ended ? "ended" : "running"}};
-  for (auto& [key, value] : report.items()) out[key] = value;
-  if (!run.ended) out["exitStatus"] = nullptr;
-  return text(out);
+  // Null while it runs: the status it ends with is not known yet.
+  if (!run.ended) report["exitStatus"] = nullptr;
+  return text(report);
 }
 
 std::string UploadRuns::state() {

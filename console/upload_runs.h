@@ -48,8 +48,8 @@ class UploadRuns {
   // there is no such upload.
   bool stop(std::uint64_t id);
 
-  // The upload's report in the --json report's fields, with "id" and
-  // "state" ("running" or "ended"; exitStatus is null while it runs); ""
+  // The upload's report, the --json report's object (docs/report.md) with
+  // the uploads ended so far; its exitStatus is null while it runs. ""
   // when there is no such upload.
   std::string report(std::uint64_t id);
 

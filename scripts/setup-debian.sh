@@ -4,7 +4,8 @@
 set -euo pipefail
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
-quickstart_packages=(build-essential cmake ninja-build googletest libgtest-dev nlohmann-json3-dev)
+quickstart_packages=(build-essential cmake ninja-build pkg-config googletest libgtest-dev nlohmann-json3-dev
+  libcpp-httplib-dev)
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
@@ -17,6 +18,7 @@ packages=(
   nsis zip lintian dpkg-dev file help2man debootstrap debian-archive-keyring
   ola iproute2
   python3-jsonschema
+  libcpp-httplib-dev chromium chromium-driver python3-selenium
 )
 [ "${1:-}" = quickstart ] && packages=("${quickstart_packages[@]}")
 missing=()

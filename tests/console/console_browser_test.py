@@ -2,19 +2,21 @@
 """The rig console in a real browser: uploader-cli serve on loopback, driven
 by headless Chromium through Debian's python3-selenium.
 
-  console_browser_test.py UPLOADER_CLI [SCREENSHOT_FOLDER]
+  console_browser_test.py UPLOADER_CLI [DOCS_FOLDER]
 
 Checks the page: a file chosen shows its size and SHA-256, four simulated
 lines advance and end DONE with the virtual devices' verdict, a second page
 sees the same lines, a stop mid-way shows where each line stopped, a HEX
 file is refused in words. Checks the API's gates: no token, a foreign Host,
 a cross-origin POST, an oversized body. With UPLOADER_SCREENSHOTS=1 it
-takes the pictures of docs/console.md (a 16-line upload, and its end).
+takes the pictures of docs/console.md (a 16-line upload, and its end) into
+DOCS_FOLDER, whose report.schema.json checks the report of an upload.
 Exits 77 (skipped) with the reason when Chromium or Selenium is missing.
 """
 import ctypes
 import hashlib
 import http.client
+import json
 import os
 import shutil
 import signal
@@ -140,6 +142,75 @@ def check_gates(serve, image):
     check("an image over 65535 bytes in a body under the cap: 413", status == 413, status)
     status, _ = request(serve, "GET", "/api/nothing/../../etc/passwd", bearer)
     check("no file served by a path: 404", status == 404, status)
+
+
+def read_events(serve, seconds, last_id=None):
+    """The events of /api/events for `seconds`: (id, type, data, arrival)."""
+    headers = {"Authorization": "Bearer " + serve.token}
+    if last_id is not None:
+        headers["Last-Event-ID"] = str(last_id)
+    conn = http.client.HTTPConnection("127.0.0.1", serve.port, timeout=2)
+    conn.request("GET", "/api/events", headers=headers)
+    res = conn.getresponse()
+    events, current, end = [], {}, time.time() + seconds
+    try:
+        while time.time() < end:
+            line = res.readline().decode().rstrip("\n")
+            if line.startswith("id: "):
+                current["id"] = int(line[4:])
+            elif line.startswith("event: "):
+                current["type"] = line[7:]
+            elif line.startswith("data: "):
+                current["data"] = json.loads(line[6:])
+            elif line == "" and current:
+                events.append((current["id"], current["type"], current["data"], time.time()))
+                current = {}
+    except (socket.timeout, TimeoutError):
+        pass
+    conn.close()
+    return events
+
+
+def check_events(serve, folder, schema):
+    """Progress at most 10 times a second a line; a reconnection replays; the report."""
+    bearer = {"Authorization": "Bearer " + serve.token}
+    image = bytes((i * 5 + 1) % 256 for i in range(700))
+    body, kind = multipart([("image", image, "events.bin"), ("adapter", b"sim:2", None),
+                            ("fast", b"1", None)])
+    status, data = request(serve, "POST", "/api/uploads", dict(bearer, **{"Content-Type": kind}), body)
+    check("an upload through the API: 202", status == 202, (status, data))
+    upload = json.loads(data)["id"]
+    events = read_events(serve, 8, last_id=0)
+    mine = [e for e in events if e[2].get("upload") == upload]
+    worst = 0
+    for line in (0, 1):
+        times = [e[3] for e in mine if e[1] == "progress" and e[2]["line"] == line]
+        for i, t in enumerate(times):
+            worst = max(worst, sum(1 for u in times[i:] if u - t < 1.0))
+    check("progress at most 10 times a second a line", 0 < worst <= 11, worst)
+    ends = [e for e in mine if e[1] == "result"]
+    check("each line's result in the stream", len(ends) == 2 and all(e[2]["result"] == "done" for e in ends),
+          ends)
+    middle = mine[len(mine) // 2][0]
+    again = read_events(serve, 1, last_id=middle)
+    check("a reconnection with Last-Event-ID gets every event after it",
+          [e[0] for e in again][:5] == [e[0] for e in events if e[0] > middle][:5], (middle, again[:2]))
+    status, data = request(serve, "GET", "/api/uploads/%d" % upload, bearer)
+    report = json.loads(data)
+    check("the upload's report: the --json fields, ended done",
+          status == 200 and report["exitStatus"] == 0 and report["format"] == 2 and
+          [u["result"] for u in report["uploads"]] == ["done", "done"] and
+          report["sha256"] == hashlib.sha256(image).hexdigest(), report)
+    if schema:
+        try:
+            import jsonschema
+            with open(schema) as f:
+                jsonschema.validate(report, json.load(f))
+            check("the upload's report validates against the --json report's schema", True)
+        except ImportError:
+            print("note: python3-jsonschema missing; the report is not validated")
+        except Exception as e:
+            check("the upload's report validates against the --json report's schema", False, e)
 
 
 def rows(driver, run):
@@ -271,9 +342,8 @@ def main():
         print(__doc__)
         return 64
     cli = sys.argv[1]
-    screenshots = None
-    if os.environ.get("UPLOADER_SCREENSHOTS") == "1":
-        screenshots = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else ".")
+    docs = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else None
+    screenshots = docs if os.environ.get("UPLOADER_SCREENSHOTS") == "1" else None
     folder = tempfile.mkdtemp(prefix="uploader-console-test-")
     serve = None
     driver = None
@@ -295,6 +365,7 @@ def main():
     try:
         serve = Serve(cli, folder)
         check_gates(serve, bytes(range(256)))
+        check_events(serve, folder, os.path.join(docs, "report.schema.json") if docs else None)
         options = webdriver.ChromeOptions()
         options.binary_location = CHROMIUM
         for arg in ["--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1280,900",
