@@ -111,6 +111,7 @@ struct Console::Parts {
   UploadRuns runs;
   httplib::Server server;
   std::thread thread;
+  bool stopped = false;  // stop() has run
 };
 
 Console::Console(ConsoleSettings settings) : parts_(std::make_unique<Parts>(std::move(settings))) {}
@@ -148,6 +149,8 @@ int Console::port() const { return parts_->settings.listen.port; }
 
 void Console::stop() {
   Parts& p = *parts_;
+  if (p.stopped) return;
+  p.stopped = true;
   p.runs.stopAll();
   // The pages that listen get the last events, then their streams end.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
