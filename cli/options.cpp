@@ -166,7 +166,6 @@ bool applyListen(Options& o, const std::string& v, std::string& e) {
     return false;
   }
   o.listen = v;
-  o.listenGiven = true;
   return true;
 }
 
@@ -205,8 +204,8 @@ const OptionRow kOptions[] = {
      applyQuiet},
     {"--verbose", "-v", nullptr, kUpload, "more log: a line at each frame's first send",
      applyVerbose},
-    {"--listen", nullptr, "HOST:PORT", kServe,
-     "the console's address (default 127.0.0.1:8417; port 0: any free)", applyListen},
+    {"--listen", nullptr, "HOST:PORT", kServe, "where the console listens (127.0.0.1:8417)",
+     applyListen},
     {"--token-file", nullptr, "FILE", kServe, "the console's access token from FILE, not a new one",
      applyTokenFile},
     {"--out", nullptr, "IMAGE", kDecode, "write the image the device received to IMAGE", applyOut},
@@ -341,7 +340,7 @@ const char* const kUsageLines[] = {
     "  uploader-cli decode FILE.pcap [options]  what a device receives from a capture\n",
     ("  uploader-cli fixtures --adapter artnet:HOST[:PORT-ADDRESS]\n"
      "                                           the fixtures on a node's port, read over RDM\n"),
-    "  uploader-cli serve [--listen HOST:PORT]  the rig console: a page to run and watch uploads\n",
+    "  uploader-cli serve [--listen HOST:PORT]  the rig console, a page to run uploads\n",
 };
 
 }  // namespace
@@ -486,10 +485,10 @@ std::string helpText(Command command) {
     t += "\n"
          "serve prints the address to open first (console: http://127.0.0.1:8417/?token=...),\n"
          "with a new random token each start (or the one in --token-file): every call needs\n"
-         "it. An address other than loopback (--listen 0.0.0.0:8417) makes the console\n"
-         "reachable from the network: anyone with the token can upload. It runs until Ctrl-C\n"
-         "or SIGTERM, then stops every upload cleanly and ends with 130. Not in the Windows\n"
-         "build (exit 64 there). docs/console.md has the API.\n";
+         "it. --listen HOST:0 takes any free port. An address other than loopback (--listen\n"
+         "0.0.0.0:8417) makes the console reachable from the network: anyone with the token\n"
+         "can upload. It runs until Ctrl-C or SIGTERM, then stops every upload cleanly and\n"
+         "ends with 130. Not in the Windows build (exit 64 there). docs/console.md has the API.\n";
   if (command == Command::serve) return t;
   t += "\n"
        "The diagnostic log goes to standard output; progress, errors (\"error: ...\") and the\n"

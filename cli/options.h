@@ -34,8 +34,7 @@ struct Options {
   std::string rdmUid;      // the controller's UID, MMMM:DDDDDDDD; empty: the default
 
   // serve: the console page.
-  std::string listen = "127.0.0.1:8417";  // --listen HOST:PORT
-  bool listenGiven = false;               // a non-loopback address needs it given
+  std::string listen = "127.0.0.1:8417";  // --listen HOST:PORT; loopback unless given
   std::string tokenFile;                  // "": a new random token
 
   std::string out;     // decode: write the received image here
