@@ -180,6 +180,18 @@ def check_events(serve, folder, schema):
     status, data = request(serve, "POST", "/api/uploads", dict(bearer, **{"Content-Type": kind}), body)
     check("an upload through the API: 202", status == 202, (status, data))
     upload = json.loads(data)["id"]
+    body, kind = multipart([("image", image, "again.bin"), ("adapter", b"sim:2", None)])
+    status, data = request(serve, "POST", "/api/uploads", dict(bearer, **{"Content-Type": kind}), body)
+    check("a line already uploading: 409 naming the upload that has it",
+          status == 409 and b"already uploading (upload %d)" % upload in data, (status, data))
+    for fields, words in [([("profile", b"v9", None)], b"unknown profile"),
+                          ([("read_back", b"1", None)], b"read_back: the simulated adapter has no RDM"),
+                          ([("address", b"0", None)], b"--address takes 1 to 512"),
+                          ([("colour", b"red", None)], b"unknown field")]:
+        body, kind = multipart([("image", image, "x.bin"), ("adapter", b"sim:7", None)] + fields)
+        status, data = request(serve, "POST", "/api/uploads", dict(bearer, **{"Content-Type": kind}), body)
+        check("bad input refused with 400 and the reason: %s" % words.decode(),
+              status == 400 and words in data, (status, data))
     events = read_events(serve, 8, last_id=0)
     mine = [e for e in events if e[2].get("upload") == upload]
     worst = 0
