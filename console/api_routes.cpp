@@ -197,9 +197,5 @@ void addApiRoutes(httplib::Server& s, EventLog& events, UploadRuns& runs, std::s
         });
   });
 
-  // Service records are kept by builds that have them; this one has none.
-  for (const char* path : {"/api/history", "/api/inventory"})
-    s.Get(path, [](const httplib::Request&, httplib::Response& res) {
-      answer(res, 404, errorJson("this build keeps no service records"));
-    });
+  addRecordRoutes(s);
 }

@@ -15,6 +15,10 @@ class UploadRuns;
 // {"error": "why"} as a body.
 std::string errorJson(const std::string& why);
 
+// GET /api/history and GET /api/inventory: the service records, where the
+// build keeps them (console/record_routes.cpp).
+void addRecordRoutes(httplib::Server& server);
+
 // Adds every route; `imageLimit` is the largest image an upload takes.
 void addApiRoutes(httplib::Server& server, EventLog& events, UploadRuns& runs,
                   std::size_t imageLimit);

@@ -140,6 +140,11 @@ def check_gates(serve, image):
     body, kind = multipart([("image", b"\x01" * 70000, "big.bin"), ("adapter", b"sim:9", None)])
     status, _ = request(serve, "POST", "/api/uploads", dict(bearer, **{"Content-Type": kind}), body)
     check("an image over 65535 bytes in a body under the cap: 413", status == 413, status)
+    for path in ("/api/history", "/api/inventory"):
+        status, data = request(serve, "GET", path, bearer)
+        check(path + " without records: 404 saying so",
+              status == 404 and json.loads(data) == {"error": "this build keeps no service records"},
+              (status, data))
     status, _ = request(serve, "GET", "/api/nothing/../../etc/passwd", bearer)
     check("no file served by a path: 404", status == 404, status)
 
@@ -327,6 +332,9 @@ def check_page(driver, serve, folder, screenshots):
     check("a HEX file is refused in words", "looks like an Intel HEX file" in refusal and "objcopy" in refusal,
           refusal)
 
+    check("the records pane says there are none",
+          driver.find_element(By.ID, "records").text == "this build keeps no service records",
+          driver.find_element(By.ID, "records").text)
     errors = [e["message"] for e in driver.get_log("browser")
               if e["level"] == "SEVERE" and e["source"] == "javascript"]
     check("the page's script raised no error", not errors, errors)
