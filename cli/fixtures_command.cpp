@@ -28,7 +28,14 @@ int fixtures(const Options& o) {
   }
   FixtureTableRun run;
   bool headed = false;
-  const auto print = [&headed](const artnet::FixtureReading& r) {
+  // The node's note on its table comes before the table, as soon as it is known.
+  bool noted = false;
+  const auto note = [&run, &noted] {
+    if (!noted && !run.note.empty()) std::fprintf(stderr, "note: %s\n", run.note.c_str());
+    noted = true;
+  };
+  const auto print = [&headed, &note](const artnet::FixtureReading& r) {
+    note();
     if (!headed)
       std::printf("%s%s%s%s%s%s\n", cell("UID", 13).c_str(), cell("MANUFACTURER", 21).c_str(),
                   cell("MODEL", 24).c_str(), cell("ADDRESS", 7).c_str(),
@@ -46,7 +53,7 @@ int fixtures(const Options& o) {
   const FixtureProblem problem = readFixtureTable(
       o.adapterNames.empty() ? defaultAdapterName() : o.adapterNames.front(), controllerUid(o),
       [] { return interruptRequested(); }, print, run, why);
-  if (!run.note.empty()) std::fprintf(stderr, "note: %s\n", run.note.c_str());
+  note();
   switch (problem) {
     case FixtureProblem::none:
       break;
