@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -170,6 +171,8 @@ int main(int argc, char** argv) {
     }
   }
   const TempFolder folder("uploader-bench");
+  // The uploaders it starts keep their service records here, not in the home folder.
+  setenv("XDG_DATA_HOME", (folder.path() / "data").string().c_str(), 1);
   const std::string dir = folder.string();
   const std::string image = dir + "/image.bin";
 

@@ -8,3 +8,5 @@ int runList(const Options& options);
 int runDecode(const Options& options);
 int runFixtures(const Options& options);
 int runServe(const Options& options);
+int runHistory(const Options& options);
+int runInventory(const Options& options);

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "drivers/artnet_wire.h"
 #include "files/shown_text.h"
 #include "session/address_list.h"
+#include "session/read_back_lines.h"
 
 namespace {
 
@@ -50,5 +52,29 @@ void printFleetTable(std::FILE* out, const FleetSummary& summary, int columns) {
     row(files::shown(u.label), addressListText(u.addresses), outcomeWord(u.outcome),
         std::to_string(u.bytes) + "/" + std::to_string(u.total), timeText(u.seconds),
         files::shown(u.reason));
+  std::fflush(out);
+}
+
+void printReadBackTable(std::FILE* out, const std::vector<LineReadBack>& lines, int columns) {
+  std::size_t lineWidth = 4;
+  for (const LineReadBack& l : lines) lineWidth = std::max(lineWidth, files::shown(l.label).size());
+  lineWidth = std::min<std::size_t>(lineWidth, 24);
+  const std::size_t width = static_cast<std::size_t>(std::max(columns, 40) - 1);
+  const auto row = [&](const std::string& line, const std::string& uid, const std::string& address,
+                       const std::string& versions, const std::string& result) {
+    std::string text = padded(line, lineWidth) + "  " + padded(uid, 13) + "  " +
+                       padded(address, 7) + "  " + padded(result, 13) + "  " + versions;
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    std::fprintf(out, "%s\n", cut(text, width).c_str());
+  };
+  row("line", "fixture", "address", "before -> after", "read back");
+  for (const LineReadBack& l : lines)
+    for (const ReadBackTarget& t : l.readBack.targets)
+      row(files::shown(l.label), rdm::uidText(t.uid),
+          t.answered && t.before.startAddress != 0xFFFF ? std::to_string(t.before.startAddress)
+                                                        : "?",
+          files::shown(t.versionBefore) + " -> " +
+              files::shown(t.versionAfter.empty() ? "not read" : t.versionAfter),
+          t.confirmed ? "confirmed" : "NOT CONFIRMED");
   std::fflush(out);
 }

@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/output_check.h"
 #include "cli/terminal_operator.h"
+#include "drivers/registry.h"
 #include "engine/line.h"
 #include "files/shown_text.h"
 #include "session/adapter_choice.h"
@@ -49,7 +50,45 @@ int listOne(const Options& o, const std::string& name, const std::string& prefix
   return exitDone;
 }
 
+// "artnet:HOST" or "artnet:HOST:all", for a driver that lists nodes: the host.
+bool namesNodes(const std::string& argument, const DriverEntry*& entry, std::string& host) {
+  entry = findDriver(argument);
+  const std::size_t colon = argument.find(':');
+  if (entry == nullptr || entry->nodeLines == nullptr || colon == std::string::npos) return false;
+  host = argument.substr(colon + 1);
+  if (host.ends_with(":all")) host.resize(host.size() - 4);
+  return !host.empty() && host.find(':') == std::string::npos;
+}
+
+// The nodes that answer at HOST, each as the usual listing shows it, and
+// under it every line it offers: the adapter argument that makes the line
+// (to copy into --adapter or --lines) and whether RDM is on there.
+int listNodes(const Options& o, const DriverEntry& entry, const std::string& host) {
+  std::vector<ListedNode> nodes;
+  std::string why;
+  if (!entry.nodeLines(host, nodes, why)) {
+    if (!nodes.empty() || why.find("answered") == std::string::npos) {
+      printError(stderr, why.c_str());
+      return exitLineFailed;
+    }
+    if (!o.quiet) std::fprintf(stderr, "%s\n", files::shown(why).c_str());
+    return exitDone;
+  }
+  for (const ListedNode& node : nodes) {
+    std::printf("%s\n", files::shown(node.text).c_str());
+    for (const OfferedLine& line : node.lines)
+      std::printf("  %s  %s\n", files::shown(line.argument).c_str(),
+                  files::shown(line.detail).c_str());
+  }
+  return exitDone;
+}
+
 int list(const Options& o) {
+  const DriverEntry* nodeDriver = nullptr;
+  std::string host;
+  if (o.adapterNames.size() == 1 && o.linesFile.empty() &&
+      namesNodes(o.adapterNames.front(), nodeDriver, host))
+    return listNodes(o, *nodeDriver, host);
   std::vector<LineTarget> targets;
   std::string error;
   const LineProblem problem =

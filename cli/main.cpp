@@ -41,6 +41,10 @@ int main(int argc, char** argv) {
       return runFixtures(options);
     case Command::serve:
       return runServe(options);
+    case Command::history:
+      return runHistory(options);
+    case Command::inventory:
+      return runInventory(options);
     case Command::none:
       break;
   }

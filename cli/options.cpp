@@ -4,6 +4,7 @@
 #include <iterator>
 #include <vector>
 
+#include "cli/since_date.h"
 #include "drivers/rdm_wire.h"
 #include "drivers/registry.h"
 #include "files/shown_text.h"
@@ -19,9 +20,15 @@ enum : unsigned {
   kList = 2,
   kDecode = 4,
   kFixtures = 8,
-  kServe = 16,
-  kAny = kUpload | kList | kDecode | kFixtures | kServe
+  kHistory = 16,
+  kInventory = 32,
+  kRecords = kHistory | kInventory,
+  kServe = 64,
+  kAny = kUpload | kList | kDecode | kFixtures | kRecords | kServe
 };
+
+// Beyond 10 ms a node's lines could no longer take turns within a pause.
+constexpr long kMaxNodeGapMicros = 10'000;
 
 using Apply = bool (*)(Options&, const std::string& value, std::string& error);
 
@@ -130,6 +137,36 @@ bool applyReadBack(Options& o, const std::string&, std::string&) {
   return true;
 }
 
+bool applyDryRun(Options& o, const std::string&, std::string&) {
+  o.dryRun = true;
+  return true;
+}
+
+// DEVICE_INFO model IDs: hexadecimal with 0x, or decimal; 0 to 65535 each.
+bool applyModel(Options& o, const std::string& v, std::string& e) {
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t comma = v.find(',', from);
+    const std::string id = v.substr(from, comma == std::string::npos ? comma : comma - from);
+    long n = -1;
+    const bool hex = id.size() > 2 && id.size() <= 6 && (id[1] == 'x' || id[1] == 'X') &&
+                     id[0] == '0' &&
+                     id.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos;
+    if (hex)
+      n = std::stol(id.substr(2), nullptr, 16);
+    else if (!parseWholeNumber(id, 0, 65535, n))
+      n = -1;
+    if (n < 0) {
+      e = "--model: " + files::quoted(id) +
+          " is not a model ID (DEVICE_INFO's, 0x0000 to 0xFFFF or 0 to 65535)";
+      return false;
+    }
+    o.models.push_back(static_cast<std::uint16_t>(n));
+    if (comma == std::string::npos) return true;
+    from = comma + 1;
+  }
+}
+
 bool applySettle(Options& o, const std::string& v, std::string& e) {
   long seconds = 0;
   if (!parseWholeNumber(v, 0, 600, seconds)) {
@@ -137,6 +174,14 @@ bool applySettle(Options& o, const std::string& v, std::string& e) {
     return false;
   }
   o.settleSeconds = static_cast<int>(seconds);
+  return true;
+}
+
+bool applyNodeGap(Options& o, const std::string& v, std::string& e) {
+  if (!parseWholeNumber(v, 0, kMaxNodeGapMicros, o.nodeGapMicros)) {
+    e = rangeRefusal("--node-gap", v, 0, kMaxNodeGapMicros);
+    return false;
+  }
   return true;
 }
 
@@ -174,26 +219,67 @@ bool applyTokenFile(Options& o, const std::string& v, std::string& e) {
   return notEmpty(v, e, "--token-file");
 }
 
+bool applyRecords(Options& o, const std::string& v, std::string& e) {
+  o.recordsFile = v;
+  return notEmpty(v, e, "--records");
+}
+
+bool applyNoRecords(Options& o, const std::string&, std::string&) {
+  o.noRecords = true;
+  return true;
+}
+
+bool applyCsv(Options& o, const std::string&, std::string&) {
+  o.csv = true;
+  return true;
+}
+
+bool applySince(Options& o, const std::string& v, std::string& e) {
+  return sinceUtc(v, o.since, e);
+}
+
+bool applyImage(Options& o, const std::string& v, std::string& e) {
+  o.image = v;
+  return notEmpty(v, e, "--image");
+}
+
+bool applyResult(Options& o, const std::string& v, std::string& e) {
+  static const char* const words[] = {"done",    "not verified", "failed",    "refused",
+                                      "stopped", "skipped",      "unfinished"};
+  o.result = v == "not-verified" ? "not verified" : v;
+  for (const char* w : words)
+    if (o.result == w) return true;
+  e = "--result: \"" + files::shown(v) +
+      "\" is none of done, not-verified, failed, refused, stopped, skipped, unfinished";
+  return false;
+}
+
 const OptionRow kOptions[] = {
     {"--address", "-a", "N", kUpload | kDecode,
      "address 1 to 512 (default 1; see v1.2); a list: 1,5,9-12", applyAddress},
     {"--profile", "-p", "NAME", kUpload, "release profile: v1.2 (default), v1.1 or early",
      applyProfile},
     {"--fast", "-f", nullptr, kUpload, "pace data frames 11 ms apart instead of 50 ms", applyFast},
-    {"--adapter", nullptr, "NAME", kUpload | kList | kFixtures,
+    {"--adapter", nullptr, "NAME", kUpload | kList | kFixtures | kHistory,
      "adapter driver (see below); again for each further line", applyAdapter},
     {"--lines", nullptr, "FILE", kUpload | kList, "one adapter a line, from FILE (# comments)",
      applyLines},
-    {"--json", nullptr, nullptr, kUpload, "the report of several lines as one JSON object",
-     applyJson},
+    {"--json", nullptr, nullptr, kUpload | kRecords,
+     "several lines' report, or the records, as one JSON object", applyJson},
     {"--serial", nullptr, "S", kUpload, "open the adapter with serial number S, not the first",
      applySerial},
     {"--capture", nullptr, "FILE.pcap", kUpload,
      "write every packet sent to a pcap capture (link type 147)", applyCapture},
     {"--log", nullptr, "FILE", kUpload, "append the log, time-stamped, and the result to FILE",
      applyLog},
+    {"--node-gap", nullptr, "MICROSECONDS", kUpload,
+     "packets to one node this far apart (100; 0: off)", applyNodeGap},
     {"--read-back", nullptr, nullptr, kUpload,
      "artnet: read the fixtures' versions over RDM before and after", applyReadBack},
+    {"--model", nullptr, "ID[,ID]", kUpload, "artnet: refuse fixtures of other DEVICE_INFO models",
+     applyModel},
+    {"--dry-run", "-n", nullptr, kUpload, "send nothing: resolve the lines, print the plan",
+     applyDryRun},
     {"--settle", nullptr, "SECONDS", kUpload,
      "--read-back: wait for the restart before reading (10)", applySettle},
     {"--force", nullptr, nullptr, kUpload, "send anyway: no raw image, or no fixture answered",
@@ -204,6 +290,17 @@ const OptionRow kOptions[] = {
      applyQuiet},
     {"--verbose", "-v", nullptr, kUpload, "more log: a line at each frame's first send",
      applyVerbose},
+    {"--records", nullptr, "FILE", kUpload | kFixtures | kRecords,
+     "the service records' SQLite file, instead of the default", applyRecords},
+    {"--no-records", nullptr, nullptr, kUpload | kFixtures,
+     "keep no service record of the upload or the readings", applyNoRecords},
+    {"--csv", nullptr, nullptr, kRecords, "the records as CSV instead of a table", applyCsv},
+    {"--since", nullptr, "DATE", kHistory,
+     "uploads started from DATE on: YYYY-MM-DD[THH:MM[:SS]][Z]", applySince},
+    {"--image", nullptr, "SHA|NAME", kHistory, "uploads of this image (SHA-256, name or path)",
+     applyImage},
+    {"--result", nullptr, "WORD", kHistory, "uploads that ended so (done, failed, unfinished...)",
+     applyResult},
     {"--listen", nullptr, "HOST:PORT", kServe, "where the console listens (127.0.0.1:8417)",
      applyListen},
     {"--token-file", nullptr, "FILE", kServe, "the console's access token from FILE, not a new one",
@@ -272,6 +369,8 @@ Command commandNamed(const std::string& word) {
   if (word == "list") return Command::list;
   if (word == "decode") return Command::decode;
   if (word == "fixtures") return Command::fixtures;
+  if (word == "history") return Command::history;
+  if (word == "inventory") return Command::inventory;
   if (word == "serve") return Command::serve;
   return Command::none;
 }
@@ -286,6 +385,10 @@ unsigned commandBit(Command c) {
       return kDecode;
     case Command::fixtures:
       return kFixtures;
+    case Command::history:
+      return kHistory;
+    case Command::inventory:
+      return kInventory;
     case Command::serve:
       return kServe;
     case Command::none:
@@ -304,6 +407,10 @@ const char* commandName(Command c) {
       return "decode";
     case Command::fixtures:
       return "fixtures";
+    case Command::history:
+      return "history";
+    case Command::inventory:
+      return "inventory";
     case Command::serve:
       return "serve";
     case Command::none:
@@ -313,7 +420,8 @@ const char* commandName(Command c) {
 }
 
 std::string unknownCommand(const std::string& word) {
-  const std::string near = nearestWord(word, {"upload", "list", "decode", "fixtures", "serve"});
+  const std::string near =
+      nearestWord(word, {"upload", "list", "decode", "fixtures", "history", "inventory", "serve"});
   return "unknown command " + files::quoted(word) +
          (near.empty() ? " (try --help)" : " (did you mean " + near + "?)");
 }
@@ -340,6 +448,9 @@ const char* const kUsageLines[] = {
     "  uploader-cli decode FILE.pcap [options]  what a device receives from a capture\n",
     ("  uploader-cli fixtures --adapter artnet:HOST[:PORT-ADDRESS]\n"
      "                                           the fixtures on a node's port, read over RDM\n"),
+    ("  uploader-cli history [--since DATE] [--image SHA|NAME] [--adapter NAME]\n"
+     "                       [--result WORD]     the uploads the service records hold\n"),
+    "  uploader-cli inventory [options]         each fixture's last reading over RDM\n",
     "  uploader-cli serve [--listen HOST:PORT]  the rig console, a page to run uploads\n",
 };
 
@@ -406,7 +517,9 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
   if (version) return {ParseStatus::version, ""};
 
   if (words.empty())
-    return usage("no command given: upload, list, decode, fixtures or serve (try --help)");
+    return usage(
+        "no command given: upload, list, decode, fixtures, history, inventory or serve (try "
+        "--help)");
   o.command = commandNamed(words[0]);
   if (o.command == Command::none) return usage(unknownCommand(words[0]));
   for (const OptionRow* opt : given)
@@ -421,12 +534,18 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
     if ((n.commands & commandBit(o.command)) != 0 && wasGiven(n.option) && !wasGiven(n.needs))
       return usage(std::string(n.option) + " does nothing without " + n.needs + ": " + n.why);
 
+  if (o.noRecords && wasGiven("--records"))
+    return usage("--records and --no-records say opposite things: give one");
+  if (o.json && o.csv) return usage("--json and --csv: give one");
+  if (o.command == Command::history && o.adapterNames.size() > 1)
+    return usage("history takes one --adapter");
   if (o.command == Command::decode && o.addresses.size() > 1)
     return usage("decode checks one device: give --address one address");
-  const std::size_t wanted =
-      o.command == Command::list || o.command == Command::fixtures || o.command == Command::serve
-          ? 1
-          : 2;
+  const std::size_t wanted = o.command == Command::list || o.command == Command::fixtures ||
+                                     o.command == Command::history ||
+                                     o.command == Command::inventory || o.command == Command::serve
+                                 ? 1
+                                 : 2;
   if (words.size() < wanted)
     return usage(std::string(commandName(o.command)) + " needs a " +
                  (o.command == Command::upload ? "FILE" : "FILE.pcap"));
@@ -446,8 +565,10 @@ std::string helpText(Command command) {
       "several times at a fixed pace. Through an Art-Net node that carries RDM, fixtures\n"
       "lists the fixtures on a port and upload --read-back reads their versions before\n"
       "and after. Every upload starts with a fresh reset burst: one that failed or was\n"
-      "interrupted is simply started again.\n\nUsage:\n";
-  const Command commands[] = {Command::upload, Command::list, Command::decode, Command::fixtures,
+      "interrupted is simply started again. Uploads and readings are kept in the service\n"
+      "records, which history and inventory ask.\n\nUsage:\n";
+  const Command commands[] = {Command::upload,   Command::list,    Command::decode,
+                              Command::fixtures, Command::history, Command::inventory,
                               Command::serve};
   for (std::size_t i = 0; i < std::size(commands); ++i)
     if (all || commands[i] == command) t += kUsageLines[i];
@@ -456,15 +577,16 @@ std::string helpText(Command command) {
   for (const OptionRow& opt : optionRows()) {
     if (!all && (opt.commands & commandBit(command)) == 0) continue;
     std::string where;
-    for (Command c :
-         {Command::upload, Command::list, Command::decode, Command::fixtures, Command::serve})
+    for (Command c : {Command::upload, Command::list, Command::decode, Command::fixtures,
+                      Command::history, Command::inventory, Command::serve})
       if (all && (opt.commands & commandBit(c)) != 0)
         where += std::string(where.empty() ? "" : ", ") + commandName(c);
     t += helpRow(opt, where);
   }
   t += "  -h, --help               this text (after a command: that command's)\n";
   if (all) t += "  -V, --version            the program's version\n";
-  if (all || (command != Command::decode && command != Command::serve)) {
+  if (all || command == Command::upload || command == Command::list ||
+      command == Command::fixtures) {
     t += "\nAdapters (--adapter NAME; default " + std::string(defaultAdapterName()) + "):\n";
     for (const DriverEntry* e = driverEntries(); e->prefix != nullptr; ++e) {
       std::string left = std::string("  ") + e->usage;
@@ -490,6 +612,15 @@ std::string helpText(Command command) {
          "can upload. It runs until Ctrl-C or SIGTERM, then stops every upload cleanly and\n"
          "ends with 130. Not in the Windows build (exit 64 there). docs/console.md has the API.\n";
   if (command == Command::serve) return t;
+  if (all || (command != Command::list && command != Command::decode))
+    t += "\n"
+         "Every upload and every fixture read over RDM goes into the service records, a\n"
+         "SQLite file (default $XDG_DATA_HOME/tavik-uploader/records.sqlite, that is\n"
+         "~/.local/share/...; %LOCALAPPDATA%\\tavik-uploader\\ on Windows); history and\n"
+         "inventory ask it. A --records FILE that is no records file of this uploader, of a\n"
+         "newer schema or not writable is refused before anything is sent (exit 2); at the\n"
+         "default place the upload goes on unrecorded, saying so once. A record lost during\n"
+         "a good upload (a full disk) is said and ends it with exit 74.\n";
   t += "\n"
        "The diagnostic log goes to standard output; progress, errors (\"error: ...\") and the\n"
        "closing text go to standard error. With --adapter sim the device's report follows the\n"
@@ -497,14 +628,17 @@ std::string helpText(Command command) {
        "\n"
        "Exit status: 0 done (and verified on the simulated adapter), 1 adapter or line failure,\n"
        "2 file refused (image unreadable, too large or no raw image, capture or log file\n"
-       "unreadable or unwritable), 3 the virtual device did not receive the image intact,\n"
-       "4 decode: the capture does not hold the whole image (frames missing or unusable,\n"
-       "when not compared with a file), 5 --read-back: a fixture kept its version or stopped\n"
-       "answering over RDM, or none answered before the upload (then nothing is sent,\n"
-       "unless --force), 64 unknown or malformed arguments (a FILE path longer than 259\n"
-       "characters included; fixtures or --read-back through an adapter without RDM),\n"
-       "74 output could not be written (standard output, --out, a capture cut short after a\n"
-       "good upload), 130 interrupted (Ctrl-C, SIGTERM, SIGHUP): run the same command again.\n"
+       "unreadable or unwritable, a --records file that cannot be used), 3 the virtual\n"
+       "device did not receive the image intact, 4 decode: the capture does not hold the\n"
+       "whole image (frames missing or unusable, when not compared with a file),\n"
+       "5 --read-back: a fixture kept its version or stopped answering over RDM, or none\n"
+       "answered before the upload (then nothing is sent, unless --force), 6 --model: a\n"
+       "fixture that would take the upload is of another model (nothing is sent, unless\n"
+       "--force), 64 unknown or malformed arguments (a FILE path longer than 259 characters\n"
+       "included; fixtures or --read-back through an adapter without RDM), 74 output could\n"
+       "not be written (standard output, --out, a capture cut short or a service record\n"
+       "lost after a good upload), 130 interrupted (Ctrl-C, SIGTERM, SIGHUP): run the same\n"
+       "command again.\n"
        "\n"
        "Option values that start with \"-\" are taken only as --option=VALUE. Only regular\n"
        "files are read: a directory, a device or a FIFO is refused before it is opened.\n";

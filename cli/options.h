@@ -1,12 +1,13 @@
 // The command line: one table of options, one help text made from it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "drivers/registry.h"
 
-enum class Command { none, upload, list, decode, fixtures, serve };
+enum class Command { none, upload, list, decode, fixtures, history, inventory, serve };
 
 struct Options {
   Command command = Command::none;
@@ -26,12 +27,25 @@ struct Options {
   bool force = false;    // upload: send anyway (no raw image; no read-back target answered)
   std::string logFile;   // upload: append a record of the upload here ("": none)
 
+  // upload: the least time between two packets to one network node (0: none).
+  long nodeGapMicros = 100;
+
   DriverSettings driverSettings;  // the options a driver declares, as given
 
   // RDM through an Art-Net node (fixtures, upload --read-back).
-  bool readBack = false;   // read the fixtures' versions before and after the upload
-  int settleSeconds = 10;  // after the upload, before reading again
-  std::string rdmUid;      // the controller's UID, MMMM:DDDDDDDD; empty: the default
+  bool readBack = false;              // read the fixtures' versions before and after the upload
+  int settleSeconds = 10;             // after the upload, before reading again
+  std::string rdmUid;                 // the controller's UID, MMMM:DDDDDDDD; empty: the default
+  std::vector<std::uint16_t> models;  // --model: the DEVICE_INFO model IDs the image is for
+  bool dryRun = false;                // --dry-run: resolve and show the plan, send nothing
+
+  // The service records (upload, fixtures; history and inventory read them).
+  std::string recordsFile;  // --records FILE; "": the default place
+  bool noRecords = false;   // --no-records: keep none
+  bool csv = false;         // history, inventory: CSV instead of a table
+  std::string since;        // history --since, as UTC text; "": from the first
+  std::string image;        // history --image: a SHA-256 or the image's name
+  std::string result;       // history --result: a result word or "unfinished"
 
   // serve: the console page.
   std::string listen = "127.0.0.1:8417";  // --listen HOST:PORT; loopback unless given

@@ -1,21 +1,25 @@
 #include "cli/read_back_view.h"
 
 #include <cstdio>
+#include <memory>
 
 #include "cli/output_check.h"
 #include "cli/terminal_operator.h"
 #include "drivers/registry.h"
+#include "files/shown_text.h"
 #include "profiles/profiles.h"
 #include "session/exit_codes.h"
 
 namespace {
 
-// The readings on standard output, or on standard error when that carries the JSON report.
+// The readings on standard output, or on standard error when that carries
+// the JSON report; with several lines each starts with its line's label.
 class TerminalReadBack final : public ReadBackObserver {
  public:
-  explicit TerminalReadBack(bool json) : readings_(json ? stderr : stdout) {}
+  TerminalReadBack(bool json, std::string label)
+      : readings_(json ? stderr : stdout), label_(std::move(label)) {}
   void reading(const std::string& text) override {
-    std::fprintf(readings_, "%s\n", text.c_str());
+    std::fprintf(readings_, "%s%s\n", label_.c_str(), text.c_str());
     // Standard output keeps the reason of its first failure for the exit status.
     if (readings_ == stdout)
       flushOutput();
@@ -23,13 +27,14 @@ class TerminalReadBack final : public ReadBackObserver {
       std::fflush(readings_);
   }
   void notice(const std::string& text) override {
-    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fprintf(stderr, "%s%s\n", label_.c_str(), text.c_str());
     std::fflush(stderr);
   }
-  void problem(const std::string& text) override { printError(stderr, text.c_str()); }
+  void problem(const std::string& text) override { printError(stderr, (label_ + text).c_str()); }
 
  private:
   std::FILE* readings_;
+  const std::string label_;
 };
 
 int exitFor(ReadBackStatus status) {
@@ -48,6 +53,23 @@ int exitFor(ReadBackStatus status) {
   return exitReadBack;
 }
 
+// A stop first, then what went wrong before: a usage error, a line not
+// reached, a fixture not confirmed.
+int rank(int status) {
+  switch (status) {
+    case exitDone:
+      return 0;
+    case exitInterrupted:
+      return 5;
+    case exitUsage:
+      return 4;
+    case exitLineFailed:
+      return 3;
+    default:
+      return 2;
+  }
+}
+
 }  // namespace
 
 rdm::Uid controllerUid(const Options& o) {
@@ -57,30 +79,98 @@ rdm::Uid controllerUid(const Options& o) {
 }
 
 ReadBackRun::ReadBackRun(const Options& o, const ReadBackTuning& tuning)
-    : options_(o), tuning_(tuning) {
-  request_.adapter = o.adapterNames.empty() ? defaultAdapterName() : o.adapterNames.front();
-  request_.profile = findProfile(o.profile.c_str());
-  request_.address = o.addresses.front();
-  request_.force = o.force;
-  request_.quiet = o.quiet;
-  request_.settleSeconds = o.settleSeconds;
-  request_.controller = controllerUid(o);
+    : options_(o), tuning_(tuning) {}
+
+int ReadBackRun::setLines(const std::vector<LineTarget>& lines) {
+  const Options& o = options_;
+  lines_.clear();
+  notChecked_.clear();
+  if (!o.readBack && o.models.empty()) return exitDone;
+  for (const LineTarget& t : lines) {
+    RdmPort port;
+    std::string why;
+    if (!adapterRdmPort(t.adapter, port, why)) {
+      if (o.readBack) {
+        const std::string where = lines.size() > 1 ? files::shown(t.label) + ": " : "";
+        printError(stderr, ("--read-back: " + where + why).c_str());
+        return exitUsage;
+      }
+      notChecked_.push_back(t.label);
+      continue;
+    }
+    LineReadBack l;
+    l.label = t.label;
+    l.request.adapter = t.adapter;
+    l.request.profile = findProfile(o.profile.c_str());
+    l.request.addresses = o.addresses;
+    l.request.force = o.force;
+    l.request.quiet = o.quiet;
+    l.request.settleSeconds = o.settleSeconds;
+    l.request.controller = controllerUid(o);
+    l.request.models = !o.models.empty();
+    l.request.records = records_;
+    lines_.push_back(std::move(l));
+  }
+  if (!o.quiet)
+    for (const std::string& label : notChecked_)
+      std::fprintf(stderr, "note: %s: model not checked (the line cannot read fixtures back)\n",
+                   files::shown(label).c_str());
+  return exitDone;
+}
+
+int ReadBackRun::worst() const {
+  int status = exitDone;
+  for (const LineReadBack& l : lines_) {
+    const int s = exitFor(l.status);
+    if (rank(s) > rank(status)) status = s;
+  }
+  return status;
 }
 
 int ReadBackRun::before() {
+  if (lines_.empty()) return exitDone;
+  std::vector<std::unique_ptr<TerminalReadBack>> shown;
+  const bool several = lines_.size() > 1;
+  for (const LineReadBack& l : lines_)
+    shown.push_back(std::make_unique<TerminalReadBack>(
+        options_.json, several ? files::shown(l.label) + ": " : std::string()));
+  readBackLinesBefore(
+      lines_, [&](std::size_t i) -> ReadBackObserver& { return *shown[i]; }, tuning_);
+  return worst();
+}
+
+int ReadBackRun::checkModels() {
   const Options& o = options_;
-  if (o.adapterNames.size() > 1 || !o.linesFile.empty() || o.addresses.size() > 1) {
-    std::fputs(
-        "error: --read-back reads the fixtures of one line: give one --adapter and one "
-        "--address\n",
-        stderr);
-    return exitUsage;
+  if (o.models.empty()) return exitDone;
+  bool wrong = false;
+  for (const LineReadBack& l : lines_) {
+    const std::vector<std::string> others = modelMismatches(l.readBack, o.models);
+    if (others.empty()) continue;
+    wrong = true;
+    std::string text = "--model: the line " + files::quoted(l.label) +
+                       " has fixtures that would take the upload and are of another model:";
+    for (const std::string& f : others) text += "\n  " + f;
+    if (o.force) {
+      if (!o.quiet) std::fprintf(stderr, "note: %s\nsending anyway (--force)\n", text.c_str());
+    } else {
+      printError(stderr, text.c_str());
+    }
   }
-  TerminalReadBack shown(o.json);
-  return exitFor(readBackBefore(request_, readBack_, shown, tuning_));
+  if (!wrong || o.force) return exitDone;
+  std::fputs(
+      "nothing was sent: an image for one model sent to another can leave it unusable; check "
+      "the lines and --model (--force sends anyway)\n",
+      stderr);
+  return exitWrongModel;
 }
 
 int ReadBackRun::after() {
-  TerminalReadBack shown(options_.json);
-  return exitFor(readBackAfter(request_, readBack_, shown, tuning_));
+  std::vector<std::unique_ptr<TerminalReadBack>> shown;
+  const bool several = lines_.size() > 1;
+  for (const LineReadBack& l : lines_)
+    shown.push_back(std::make_unique<TerminalReadBack>(
+        options_.json, several ? files::shown(l.label) + ": " : std::string()));
+  readBackLinesAfter(
+      lines_, [&](std::size_t i) -> ReadBackObserver& { return *shown[i]; }, tuning_);
+  return worst();
 }

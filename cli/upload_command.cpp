@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/dry_run.h"
 #include "cli/file_bytes.h"
 #include "cli/fleet_report.h"
 #include "cli/labelled_log.h"
 #include "cli/output_check.h"
 #include "cli/read_back_view.h"
 #include "cli/record_result.h"
+#include "cli/records_use.h"
 #include "cli/terminal.h"
 #include "cli/terminal_operator.h"
 #include "cli/upload_views.h"
@@ -46,6 +48,7 @@ struct Upload {
   std::shared_ptr<ImageBytes> image;
   std::vector<SessionLine> lines;
   RecordLog& record;
+  ServiceRecords* records;  // null: none kept
 };
 
 // Closes the --log record. When any of it could not be written, says so and
@@ -80,7 +83,7 @@ void sayCaptureLost(const std::string& path, const std::string& why) {
 // With --json a refusal before any upload is still one report: no uploads,
 // the exit status and why. Its error was said on standard error already.
 int refused(const Options& o, const ImageBytes* image, int status, const std::string& why,
-            const ReadBack* readBack = nullptr) {
+            const std::vector<LineReadBack>* readBack = nullptr) {
   if (!o.json) return status;
   FleetSummary summary = summaryOf(o, image);
   summary.exitStatus = status;
@@ -99,7 +102,7 @@ void noteSingle(Upload& u, int status) {
 }
 
 int recordRefusal(Upload& u, int status, const std::string& why,
-                  const ReadBack* readBack = nullptr) {
+                  const std::vector<LineReadBack>* readBack = nullptr) {
   noteSingle(u, status);
   return refused(u.o, u.image.get(), closedRecord(u.record, u.o.logFile, status), why, readBack);
 }
@@ -113,6 +116,9 @@ std::string readBackRefusal(int status) {
       return "--read-back: the node could not be reached before the upload";
     case exitInterrupted:
       return "interrupted while reading the fixtures before the upload";
+    case exitWrongModel:
+      return "--model: a fixture that would take the upload is of another model; nothing was "
+             "sent";
     default:
       return "--read-back: no fixture answered over RDM before the upload; nothing was sent";
   }
@@ -124,8 +130,10 @@ UploadPlan planOf(const Upload& u) {
   plan.profile = &u.profile;
   plan.fast = u.o.fast;
   plan.verbose = u.o.verbose;
+  plan.nodeGapMicros = u.o.nodeGapMicros;
   plan.addresses = u.o.addresses;
   plan.capture = u.o.capture;
+  plan.records = u.records;
   return plan;
 }
 
@@ -181,6 +189,7 @@ int runOne(Upload& u, ReadBackRun& readBack) {
   // The status says how the upload ended, even when the log had nowhere to
   // go (a reader that went away, as with | head -1).
   noteSingle(u, code);
+  if (u.records != nullptr) u.records->exitStatus(r.record, code);
   return code;
 }
 
@@ -208,10 +217,8 @@ int runMany(Upload& u, LogSink& logSink, ReadBackRun& readBack) {
   summary.uploads = session.run();
   view.stop();
   summary.exitStatus = exitForAll(summary.uploads);
-  if (o.readBack) {
-    if (summary.exitStatus == exitDone) summary.exitStatus = readBack.after();
-    summary.readBack = &readBack.readBack();
-  }
+  if (o.readBack && summary.exitStatus == exitDone) summary.exitStatus = readBack.after();
+  if (readBack.reads()) summary.readBack = &readBack.lines();
   // A capture cut short is an error whatever else shows the run (-q, --json).
   for (const UploadReport& r : summary.uploads)
     if (!r.captureLost.empty()) sayCaptureLost(r.capture, r.captureLost);
@@ -228,6 +235,7 @@ int runMany(Upload& u, LogSink& logSink, ReadBackRun& readBack) {
     u.record.note(resultLine(u.image.get(), o.file,
                              recordWhere(o, u.lines[r.line].target, true, r.addresses), o.profile,
                              status));
+    if (u.records != nullptr) u.records->exitStatus(r.record, status);
   }
   summary.exitStatus = closedRecord(u.record, o.logFile, summary.exitStatus);
   if (o.json) {
@@ -236,6 +244,8 @@ int runMany(Upload& u, LogSink& logSink, ReadBackRun& readBack) {
   } else if (!o.quiet || summary.exitStatus != exitDone) {
     const std::size_t columns = isTerminal(stderr) ? terminalColumns(stderr) : 0;
     printFleetTable(stderr, summary, columns != 0 ? static_cast<int>(columns) : 200);
+    if (o.readBack && summary.readBack != nullptr && summary.uploads.size() > 0)
+      printReadBackTable(stderr, *summary.readBack, columns != 0 ? static_cast<int>(columns) : 200);
   }
   if (summary.exitStatus == exitInterrupted)
     std::fputs(
@@ -308,8 +318,12 @@ int runUpload(const Options& o) {
   // report takes standard output), and to the record with --log.
   StreamLog logStream(o.json ? stderr : stdout);
   RecordLog record(logStream);
-  Upload upload{o, *findProfile(o.profile.c_str()), image, std::move(lines), record};
-  if (!o.logFile.empty() && !record.open(o.logFile, error))
+  RecordsUse records;
+  if (!o.dryRun && !records.open(o, error)) return refuse(exitFileRefused, error, image.get());
+  if (records.records() != nullptr) records.records()->setImage(*image, o.profile, o.fast);
+  Upload upload{
+      o, *findProfile(o.profile.c_str()), image, std::move(lines), record, records.records()};
+  if (!o.logFile.empty() && !o.dryRun && !record.open(o.logFile, error))
     return refuse(exitFileRefused, error, image.get());
   if (!image->tooLarge) {
     if (!o.quiet) {
@@ -323,13 +337,22 @@ int runUpload(const Options& o) {
       return recordRefusal(upload, exitFileRefused, refusal);
     }
   }
-  // --read-back: the fixtures' versions over RDM before anything is sent.
+  // --read-back and --model: the fixtures of every line that can read
+  // back, over RDM, before anything is sent.
   ReadBackRun readBack(o);
-  if (o.readBack) {
-    const int before = readBack.before();
-    if (before != exitDone)
-      return recordRefusal(upload, before, readBackRefusal(before), &readBack.readBack());
-  }
+  readBack.keepIn(records.records());
+  const int readable = readBack.setLines(targets);
+  if (readable != exitDone) return recordRefusal(upload, readable, readBackRefusal(readable));
+  int checks = readBack.before();
+  if (checks == exitDone) checks = readBack.checkModels();
+  if (o.dryRun)
+    return closedRecord(
+        record, o.logFile,
+        runDryRun(o, upload.profile, *image, upload.lines, readBack,
+                  checks == exitDone && image->tooLarge ? exitFileRefused : checks));
+  if (checks != exitDone)
+    return recordRefusal(upload, checks, readBackRefusal(checks),
+                         readBack.reads() ? &readBack.lines() : nullptr);
   const int status = several ? runMany(upload, record, readBack) : runOne(upload, readBack);
-  return closedRecord(record, o.logFile, status);
+  return records.closed(closedRecord(record, o.logFile, status));
 }

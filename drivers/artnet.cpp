@@ -1,27 +1,19 @@
 #include "drivers/artnet.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <set>
 #include <utility>
 #include <vector>
 
+#include "drivers/artnet_hub.h"
 #include "drivers/artnet_wire.h"
 #include "drivers/netio.h"
 #include "drivers/node_adapter.h"
 
 namespace artnet {
 namespace {
-
-// Listing waits for replies from the network in real time, whatever clock
-// the line runs on: they time the network, not the line.
-using Clock = std::chrono::steady_clock;
-
-// Whole milliseconds left, rounded up: a listing never ends before its window.
-unsigned millisUntil(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
-  return left.count() > 0 ? static_cast<unsigned>((left.count() + 999) / 1000) : 0;
-}
 
 class ArtnetAdapter final : public NodeAdapter {
  public:
@@ -34,26 +26,28 @@ class ArtnetAdapter final : public NodeAdapter {
   FT_STATUS FT_ListDevices(void* pArg1, void* pArg2, FT_DWORD) override {
     std::uint32_t target = 0;
     if (!netio::resolve(host_, target, why_)) return FT_DEVICE_NOT_FOUND;
-    const netio::Socket s = netio::openUdp();
-    if (s == netio::kNoSocket) {
-      why_ = "cannot open a UDP socket: " + netio::lastErrorText();
-      return FT_OTHER_ERROR;
+    if (hub_ == nullptr) hub_ = Hub::get(settings_.replyPort, why_);
+    if (hub_ == nullptr) return FT_OTHER_ERROR;
+    const PollResult polled =
+        hub_->poll(target, settings_.nodePort, settings_.pollWindowMs, settings_.settleMs);
+    hostIsBroadcast_ = polled.broadcast;
+    if (!polled.sent) {
+      why_ = "sending ArtPoll to " + host_ + " failed: " + polled.why;
+      return FT_IO_ERROR;
     }
-    // Nodes answer to the Art-Net port; when another program holds it, only
-    // nodes that answer to the poll's own port can be heard.
-    if (!netio::bindAny(s, settings_.replyPort)) netio::bindAny(s, 0);
     std::vector<std::string> found;
-    const bool sent = sendPoll(s, target);
-    if (sent) found = collectReplies(s, target);
-    netio::closeSocket(s);
-    if (!sent) return FT_IO_ERROR;
-
+    for (const PollAnswer& a : polled.answers) {
+      const std::string text = listingText(a.reply, netio::addressText(a.from));
+      if (std::find(found.begin(), found.end(), text) == found.end()) found.push_back(text);
+    }
     for (std::size_t i = 0; i < found.size(); ++i)
       if (!putListed(pArg1, i, found[i])) break;
     *static_cast<std::int32_t*>(pArg2) = static_cast<std::int32_t>(found.size());
-    if (found.empty())
+    if (found.empty()) {
       why_ = "no Art-Net node answered an ArtPoll at " + host_ + " within " +
              std::to_string(settings_.pollWindowMs) + " ms";
+      if (!hub_->portNote().empty()) why_ += " (" + hub_->portNote() + ")";
+    }
     return FT_OK;
   }
 
@@ -114,59 +108,14 @@ class ArtnetAdapter final : public NodeAdapter {
   }
 
  private:
-  // Sends one ArtPoll to HOST; a broadcast address is allowed on a second try.
-  bool sendPoll(netio::Socket s, std::uint32_t target) {
-    std::uint8_t poll[kPollSize];
-    buildPoll(poll);
-    hostIsBroadcast_ = false;
-    if (netio::sendTo(s, poll, sizeof poll, target, settings_.nodePort) == kPollSize) return true;
-    if (netio::lastFailure() == netio::Failure::denied && netio::allowBroadcast(s, true)) {
-      hostIsBroadcast_ = true;
-      if (netio::sendTo(s, poll, sizeof poll, target, settings_.nodePort) == kPollSize) return true;
-    }
-    why_ = "sending ArtPoll to " + host_ + " failed: " + netio::lastErrorText();
-    return false;
-  }
-
-  // Collects the listing texts of the nodes that answer within the window.
-  // Polling one node, only its replies count: on the Art-Net port, replies
-  // that other nodes broadcast to other controllers arrive as well.
-  // A node answers once per bind index (one reply for each group of its
-  // ports); a node that answers again, or floods the port with replies,
-  // counts once per bind index all the same.
-  std::vector<std::string> collectReplies(netio::Socket s, std::uint32_t target) {
-    std::vector<std::string> found;
-    std::set<std::pair<std::uint32_t, std::uint8_t>> heard;  // sender, bind index
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(settings_.pollWindowMs);
-    std::uint8_t buffer[1024];
-    for (unsigned wait = millisUntil(deadline); wait > 0; wait = millisUntil(deadline)) {
-      std::uint32_t from = 0;
-      std::uint16_t fromPort = 0;
-      const long n = netio::receiveFrom(s, buffer, sizeof buffer, wait, from, fromPort);
-      if (n <= 0) continue;  // time-out, or an error about the poll itself
-      if (!hostIsBroadcast_ && from != target) continue;
-      PollReply reply;
-      if (!parsePollReply(buffer, static_cast<std::size_t>(n), reply)) continue;
-      if (!heard.insert({from, reply.bindIndex}).second) continue;
-      const std::string text = listingText(reply, netio::addressText(from));
-      bool known = false;
-      for (const std::string& t : found) known = known || t == text;
-      if (!known) found.push_back(text);
-      // A named node answers at once; a broadcast poll waits for everyone.
-      if (!hostIsBroadcast_) {
-        const auto settle = Clock::now() + std::chrono::milliseconds(settings_.settleMs);
-        if (settle < deadline) deadline = settle;
-      }
-    }
-    return found;
-  }
-
   const Settings settings_;
   // What "artnet:HOST[:PORT-ADDRESS]" said.
   const std::string host_;
   const std::uint16_t portAddress_;
   // What the last listing found out about HOST: the opening refuses a broadcast address.
   bool hostIsBroadcast_ = false;
+  // This process's Art-Net port, shared with every other line.
+  std::shared_ptr<Hub> hub_;
   std::uint8_t lastSequence_ = 0;
 };
 
@@ -178,11 +127,54 @@ bool parseTarget(const std::string& argument, std::string& host, std::uint16_t& 
   host = argument.substr(0, colon);
   portAddress = 0;
   if (host.empty()) {
-    error = "artnet needs the node's address: artnet:HOST[:PORT-ADDRESS]";
+    error = "artnet needs the node's address: artnet:HOST[:PORT-ADDRESS|:all]";
+    return false;
+  }
+  if (colon != std::string::npos && argument.substr(colon + 1) == kAllPorts) {
+    error = "artnet:" + argument + " names every port of a node: it makes lines, not one adapter";
     return false;
   }
   return colon == std::string::npos ||
          parsePortAddress(argument.substr(colon + 1), portAddress, error);
+}
+
+bool nodeLinesWith(const std::string& host, const Settings& settings,
+                   std::vector<ListedNode>& nodes, std::string& why) {
+  std::uint32_t target = 0;
+  if (!netio::resolve(host, target, why)) return false;
+  const std::shared_ptr<Hub> hub = Hub::get(settings.replyPort, why);
+  if (hub == nullptr) return false;
+  const PollResult polled =
+      hub->poll(target, settings.nodePort, settings.pollWindowMs, settings.settleMs);
+  if (!polled.sent) {
+    why = "sending ArtPoll to " + host + " failed: " + polled.why;
+    return false;
+  }
+  std::map<std::uint32_t, std::size_t> nodeOf;             // address: index in `nodes`
+  std::set<std::pair<std::uint32_t, std::uint16_t>> seen;  // a port listed twice counts once
+  for (const PollAnswer& a : polled.answers) {
+    const std::string address = netio::addressText(a.from);
+    auto [at, fresh] = nodeOf.emplace(a.from, nodes.size());
+    if (fresh)
+      nodes.push_back(
+          {address + " " + (a.reply.shortName.empty() ? a.reply.longName : a.reply.shortName), {}});
+    for (const OutputPort& port : outputPorts(a.reply)) {
+      if (!seen.insert({a.from, port.portAddress}).second) continue;
+      nodes[at->second].lines.push_back(
+          {"artnet:" + address + ":" + portAddressText(port.portAddress),
+           port.rdm ? "RDM" : "no RDM"});
+    }
+  }
+  if (nodes.empty()) {
+    why = "no Art-Net node answered an ArtPoll at " + host + " within " +
+          std::to_string(settings.pollWindowMs) + " ms";
+    if (!hub->portNote().empty()) why += " (" + hub->portNote() + ")";
+  }
+  return !nodes.empty();
+}
+
+bool nodeLines(const std::string& host, std::vector<ListedNode>& nodes, std::string& why) {
+  return nodeLinesWith(host, Settings{}, nodes, why);
 }
 
 std::unique_ptr<Adapter> makeWith(const std::string& argument, const Settings& settings,

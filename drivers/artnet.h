@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "drivers/registry.h"
 #include "engine/adapter.h"
@@ -22,6 +23,9 @@ struct Settings {
   unsigned settleMs = 200;         // after a named node answered, how long to wait for more
 };
 
+// "artnet:HOST:all": a line for every output port of the node.
+inline constexpr const char* kAllPorts = "all";
+
 // Reads the text after "artnet:": the node's host and the port address (0
 // when left out); false with `error` when it names no host or an impossible
 // port address.
@@ -33,6 +37,14 @@ bool parseTarget(const std::string& argument, std::string& host, std::uint16_t& 
 // filled in when the text names no host or an impossible port address.
 std::unique_ptr<Adapter> makeWith(const std::string& argument, const Settings& settings,
                                   std::string& error);
+// The nodes that answer an ArtPoll at `host` and the output ports each
+// lists (every reply of a node with more than four ports, by bind index),
+// each as the adapter argument that makes it a line, with whether RDM is
+// on there. False with `why` when the poll failed or nobody answered.
+bool nodeLinesWith(const std::string& host, const Settings& settings,
+                   std::vector<ListedNode>& nodes, std::string& why);
+bool nodeLines(const std::string& host, std::vector<ListedNode>& nodes, std::string& why);
+
 // The registry's maker: the well-known port and waits; no options.
 std::unique_ptr<Adapter> make(const std::string& argument, const DriverSettings& given,
                               std::string& error);

@@ -1,14 +1,16 @@
-// The RDM conversation's socket: one UDP socket that sends to one Art-Net
-// node and hears only that node. It is bound to the Art-Net port when that
-// is free, since nodes broadcast ArtTodData there, else to any port (a node
-// that answers to the sender's port is still heard), as the listing does.
+// The RDM conversation's socket: this process's Art-Net port (the hub),
+// sending to one Art-Net node and hearing only what that node says about
+// one port address (its ArtTodData and ArtRdm), so that conversations with
+// several ports of one node, or several nodes, run at once without taking
+// each other's answers.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "drivers/artnet_hub.h"
 #include "drivers/artnet_rdm.h"
-#include "drivers/netio.h"
 
 namespace artnet {
 
@@ -19,15 +21,18 @@ class UdpRdmTransport final : public RdmTransport {
   UdpRdmTransport(const UdpRdmTransport&) = delete;
   UdpRdmTransport& operator=(const UdpRdmTransport&) = delete;
 
-  // Opens the socket for `host`:`nodePort`, listening on `replyPort` (0: any
-  // free port). False with `why`.
-  bool open(const std::string& host, std::uint16_t nodePort, std::uint16_t replyPort,
-            std::string& why);
+  // Opens the conversation with `host`:`nodePort` about `portAddress`,
+  // listening on `replyPort` (0: any free port). False with `why`.
+  bool open(const std::string& host, std::uint16_t portAddress, std::uint16_t nodePort,
+            std::uint16_t replyPort, std::string& why);
   bool send(const std::vector<std::uint8_t>& packet, std::string& why) override;
   long receive(std::uint8_t* buffer, std::size_t capacity, unsigned timeoutMs) override;
+  // Empty, or why some nodes may not be heard (the Art-Net port is taken).
+  std::string portNote() const { return hub_ ? hub_->portNote() : std::string(); }
 
  private:
-  netio::Socket socket_ = netio::kNoSocket;
+  std::shared_ptr<Hub> hub_;
+  std::shared_ptr<Mailbox> mailbox_;
   std::uint32_t node_ = 0;
   std::uint16_t nodePort_ = 0;
   std::string host_;

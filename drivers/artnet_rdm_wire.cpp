@@ -30,6 +30,13 @@ std::uint16_t opCodeOf(const std::uint8_t* data, std::size_t length) {
   return static_cast<std::uint16_t>(data[8] | data[9] << 8);
 }
 
+bool rdmPacketPort(const std::uint8_t* data, std::size_t length, std::uint16_t& portAddress) {
+  const std::uint16_t op = opCodeOf(data, length);
+  if ((op != kOpTodData && op != kOpRdm) || length < kRdmHeaderSize) return false;
+  portAddress = portAddressOf(data[21], data[23]);
+  return true;
+}
+
 std::vector<std::uint8_t> buildTodRequest(std::uint16_t portAddress) {
   std::vector<std::uint8_t> out = headed(kOpTodRequest, kTodRequestSize);
   out[21] = static_cast<std::uint8_t>(portAddress >> 8 & 0x7F);  // Net

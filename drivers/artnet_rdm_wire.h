@@ -23,6 +23,9 @@ inline constexpr std::size_t kMaxTodBlock = 200;
 // The OpCode of an Art-Net packet; 0 when the bytes are none.
 std::uint16_t opCodeOf(const std::uint8_t* data, std::size_t length);
 
+// The port address an ArtTodData or ArtRdm is about; false for any other packet.
+bool rdmPacketPort(const std::uint8_t* data, std::size_t length, std::uint16_t& portAddress);
+
 // ArtTodRequest (TodFull) for one port address.
 std::vector<std::uint8_t> buildTodRequest(std::uint16_t portAddress);
 

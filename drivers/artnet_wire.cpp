@@ -84,19 +84,29 @@ bool parsePollReply(const std::uint8_t* data, std::size_t length, PollReply& rep
     reply.swOut[i] = data[190 + i] & 0x0F;
   }
   if (length > 211) reply.bindIndex = data[211];
+  if (length > 216)
+    for (int i = 0; i < 4; ++i) reply.rdmOff[i] = (data[213 + i] & 0x80) != 0;
   return true;
+}
+
+std::vector<OutputPort> outputPorts(const PollReply& reply) {
+  std::vector<OutputPort> out;
+  for (int i = 0; i < reply.ports; ++i) {
+    if ((reply.portTypes[i] & 0x80) == 0) continue;  // not a DMX512 output
+    out.push_back({static_cast<std::uint16_t>((reply.netSwitch << 8) | (reply.subSwitch << 4) |
+                                              reply.swOut[i]),
+                   !reply.rdmOff[i]});
+  }
+  return out;
 }
 
 std::string listingText(const PollReply& reply, const std::string& address) {
   std::string text = address + " " + (reply.shortName.empty() ? reply.longName : reply.shortName);
   text += " [";
   bool first = true;
-  for (int i = 0; i < reply.ports; ++i) {
-    if ((reply.portTypes[i] & 0x80) == 0) continue;  // not a DMX512 output
-    const std::uint16_t portAddress = static_cast<std::uint16_t>(
-        (reply.netSwitch << 8) | (reply.subSwitch << 4) | reply.swOut[i]);
+  for (const OutputPort& port : outputPorts(reply)) {
     if (!first) text += " ";
-    text += portAddressText(portAddress);
+    text += portAddressText(port.portAddress);
     first = false;
   }
   text += "]";

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace artnet {
 
@@ -47,7 +48,18 @@ struct PollReply {
   int ports = 0;  // 0 to 4
   std::uint8_t portTypes[4] = {};
   std::uint8_t swOut[4] = {};  // bits 3-0 of each output's port address
+  // GoodOutputB bit 7 of each port (Art-Net 4): RDM switched off there.
+  // Replies of older nodes end before it: RDM is taken to be on.
+  bool rdmOff[4] = {};
 };
+
+// One DMX512 output of a node, as its ArtPollReply tells.
+struct OutputPort {
+  std::uint16_t portAddress = 0;
+  bool rdm = true;
+};
+// The DMX512 outputs a reply lists (ports whose type can output), in order.
+std::vector<OutputPort> outputPorts(const PollReply& reply);
 
 // Reads an ArtPollReply; false when the bytes are not one.
 bool parsePollReply(const std::uint8_t* data, std::size_t length, PollReply& reply);

@@ -36,6 +36,11 @@ std::string addressText(std::uint32_t address);
 // Binds to the given local port on every interface (0: any free port),
 // allowing the port to be shared with other listeners.
 bool bindAny(Socket s, std::uint16_t port);
+// Binds to the given local port on every interface for this socket alone:
+// fails when any other socket (of this or another program) holds it.
+bool bindExclusive(Socket s, std::uint16_t port);
+// The local port the socket is bound to; 0 when unknown.
+std::uint16_t localPort(Socket s);
 bool allowBroadcast(Socket s, bool allow);
 // Fixes the far end, so that send() goes there and errors about it come back.
 bool connectTo(Socket s, std::uint32_t address, std::uint16_t port);

@@ -89,6 +89,18 @@ bool bindAny(Socket s, std::uint16_t port) {
   return ok(::bind(static_cast<int>(s), reinterpret_cast<const sockaddr*>(&a), sizeof a));
 }
 
+bool bindExclusive(Socket s, std::uint16_t port) {
+  const sockaddr_in a = endpoint(INADDR_ANY, port);
+  return ok(::bind(static_cast<int>(s), reinterpret_cast<const sockaddr*>(&a), sizeof a));
+}
+
+std::uint16_t localPort(Socket s) {
+  sockaddr_in a{};
+  socklen_t size = sizeof a;
+  if (getsockname(static_cast<int>(s), reinterpret_cast<sockaddr*>(&a), &size) != 0) return 0;
+  return ntohs(a.sin_port);
+}
+
 bool allowBroadcast(Socket s, bool allow) {
   const int value = allow ? 1 : 0;
   return ok(setsockopt(static_cast<int>(s), SOL_SOCKET, SO_BROADCAST, &value, sizeof value));

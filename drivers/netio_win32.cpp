@@ -116,6 +116,23 @@ bool bindAny(Socket s, std::uint16_t port) {
   return ok(::bind(native(s), reinterpret_cast<const sockaddr*>(&a), sizeof a));
 }
 
+// Windows lets a socket with SO_REUSEADDR take a port another holds, unless
+// the holder asked for it alone.
+bool bindExclusive(Socket s, std::uint16_t port) {
+  const BOOL yes = TRUE;
+  setsockopt(native(s), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes),
+             sizeof yes);
+  const sockaddr_in a = endpoint(INADDR_ANY, port);
+  return ok(::bind(native(s), reinterpret_cast<const sockaddr*>(&a), sizeof a));
+}
+
+std::uint16_t localPort(Socket s) {
+  sockaddr_in a{};
+  int size = sizeof a;
+  if (getsockname(native(s), reinterpret_cast<sockaddr*>(&a), &size) != 0) return 0;
+  return ntohs(a.sin_port);
+}
+
 bool allowBroadcast(Socket s, bool allow) {
   const BOOL value = allow ? TRUE : FALSE;
   return ok(setsockopt(native(s), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&value),

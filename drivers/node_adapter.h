@@ -4,6 +4,8 @@
 // handle is the adapter itself.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "drivers/netio.h"
@@ -29,6 +31,9 @@ class NodeAdapter : public Adapter {
   const char* lastError() const override { return why_.c_str(); }
   // A UDP send hands the datagram to the kernel and returns.
   bool callsMayBlock() const override { return false; }
+  std::optional<std::uint32_t> nodeAddress() const override {
+    return udpIsOpen(link_) ? std::optional<std::uint32_t>(address_) : std::nullopt;
+  }
 
  protected:
   bool isOpen(FT_HANDLE h) const { return h == this && udpIsOpen(link_); }
@@ -37,10 +42,12 @@ class NodeAdapter : public Adapter {
   FT_STATUS openLink(std::uint32_t address, std::uint16_t port, FT_HANDLE* handle) {
     if (!udpOpen(link_, address, port, why_)) return FT_DEVICE_NOT_OPENED;
     why_.clear();
+    address_ = address;
     *handle = this;
     return FT_OK;
   }
 
   UdpLink link_;
   std::string why_;
+  std::uint32_t address_ = 0;  // where the open link goes
 };

@@ -43,8 +43,9 @@ const DriverEntry entries[] = {
     {"tty", "tty:PATH", "a serial port such as /dev/ttyUSB0 (ftdi_sio or any UART)", kNoOptions,
      makeTty, LineForm::single, false, nullptr, ("the tty" UPLOADER_USB_NO_RDM)},
 #endif
-    {"artnet", "artnet:HOST[:PORT-ADDRESS]", "an Art-Net node (ArtNzs, UDP 6454)", kNoOptions,
-     artnet::make, LineForm::single, false, artnetRdmPort, nullptr},
+    {"artnet", "artnet:HOST[:PORT-ADDRESS]",
+     "an Art-Net node (ArtNzs, UDP 6454; HOST:all each port)", kNoOptions, artnet::make,
+     LineForm::single, false, artnetRdmPort, nullptr, artnet::nodeLines},
     {"sacn", "sacn:UNIVERSE[@HOST]", "sACN (E1.31) nodes, multicast or to HOST", sacn::kOptions,
      sacn::make, LineForm::single, false, nullptr,
      "sACN cannot read fixtures back: E1.31 carries no RDM (use --adapter artnet:NODE)"},

@@ -42,6 +42,18 @@ struct RdmPort {
   std::uint16_t portAddress = 0;
 };
 
+// A line a node offers: the adapter argument that makes it
+// ("artnet:10.0.0.5:0:0:1") and what it carries ("RDM", "no RDM").
+struct OfferedLine {
+  std::string argument;
+  std::string detail;
+};
+// A node that answered, as a listing shows it, with its lines.
+struct ListedNode {
+  std::string text;  // "10.0.0.5 NodeName"
+  std::vector<OfferedLine> lines;
+};
+
 struct DriverEntry {
   const char* prefix;           // "sim", or "tty" for "tty:PATH"
   const char* usage;            // how it is written, for help texts: "tty:PATH"
@@ -60,6 +72,11 @@ struct DriverEntry {
   // unusable. Null when the driver cannot; `noRdm` then says why, for a person.
   bool (*rdmPort)(const std::string& argument, RdmPort& port, std::string& why) = nullptr;
   const char* noRdm = nullptr;
+  // A node driver: the nodes that answer at HOST (the argument without
+  // any port address) and the lines each offers, for "prefix:HOST:all"
+  // and listings. False with `why` when none answered. Null for others.
+  bool (*nodeLines)(const std::string& host, std::vector<ListedNode>& nodes,
+                    std::string& why) = nullptr;
 };
 
 // All drivers built into this program, ending with an entry whose prefix is null.

@@ -39,6 +39,12 @@ class SacnAdapter final : public NodeAdapter {
            "through).\n";
   }
 
+  // Each universe's multicast group is a destination of its own; packets to
+  // one host share that host's input.
+  std::optional<std::uint32_t> nodeAddress() const override {
+    return host_.empty() ? std::nullopt : NodeAdapter::nodeAddress();
+  }
+
   FT_STATUS FT_ListDevices(void* pArg1, void* pArg2, FT_DWORD) override {
     std::uint32_t address = 0;
     if (!target(address)) return FT_DEVICE_NOT_FOUND;

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/clock.h"
@@ -76,6 +77,12 @@ class Adapter {
 
   // The simulated line behind this adapter, when it is one; null for real hardware.
   virtual SimulatedLine* simulatedLine() { return nullptr; }
+
+  // Once open: the IPv4 address (host byte order) of the node this line's
+  // packets go to, when other lines may send to the same node (an Art-Net
+  // node's port, sACN to one host), so that the packets to one node can be
+  // spaced; nothing for a line of its own (USB, simulated, a multicast group).
+  virtual std::optional<std::uint32_t> nodeAddress() const { return std::nullopt; }
 
   // The clock the driver stamps and times with: the line's, set when the
   // line starts using the adapter; the machine's until then.

@@ -43,6 +43,7 @@ class AdapterWrapper : public Adapter {
     return inner_.listingDetail(index);
   }
   SimulatedLine* simulatedLine() override { return inner_.simulatedLine(); }
+  std::optional<std::uint32_t> nodeAddress() const override { return inner_.nodeAddress(); }
 
  protected:
   Adapter& inner() { return inner_; }

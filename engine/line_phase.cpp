@@ -3,16 +3,7 @@
 #include "engine/line.h"
 #include "engine/link.h"
 #include "engine/log.h"
-
-namespace {
-
-constexpr unsigned kResetSends = 10;
-constexpr unsigned kResetPaceMs = 10;
-constexpr unsigned kAfterResetMs = 1000;
-constexpr unsigned kDataSends = 10;
-constexpr unsigned kExtraSends = 30;
-
-}  // namespace
+#include "engine/upload_pace.h"
 
 LinePhase::LinePhase(Line& line, unsigned dataPace) : line_(line), dataPace_(dataPace) {
   UploadFrame& frame = line.dmx_packet;
@@ -23,6 +14,10 @@ LinePhase::LinePhase(Line& line, unsigned dataPace) : line_(line), dataPace_(dat
   frameSeal(frame);
   logLine(lineLog(line), "Send reset with address %d\n", static_cast<int>(resetAddress));
   planned_ = kResetSends;
+}
+
+unsigned LinePhase::shortestPause() const {
+  return dataPace_ < kResetPaceMs ? dataPace_ : kResetPaceMs;
 }
 
 void LinePhase::logFirstSend() {

@@ -31,6 +31,9 @@ class LinePhase {
   // whose sends succeeded, or a stop asked for.
   std::optional<unsigned> step();
   const LineOutcome& outcome() const { return out_; }
+  // The shortest pause the phase asks between two sends, in ms: the reset
+  // burst's or the data pace, whichever is shorter.
+  unsigned shortestPause() const;
   // Ends the phase as failed at the frame in progress, when a step could not
   // be made (the line's part of a many-line scheduler ran out of memory).
   void abandon();

@@ -1,6 +1,7 @@
 #include "engine/line_scheduler.h"
 
 #include <algorithm>
+#include <climits>
 #include <exception>
 #include <new>
 #include <vector>
@@ -12,6 +13,12 @@ namespace {
 // and watches the clock for the rest: never less than this, never more.
 constexpr std::int64_t kLeastWatchMicros = 30;
 constexpr std::int64_t kMostWatchMicros = 150;
+// At most this share of a sleep is watched instead (1/10).
+constexpr std::int64_t kWatchShare = 10;
+// Steps due this soon after a look over the lines are served in the same
+// round, each when its time comes: the lines of one place among many nodes
+// come a send's time apart, and a look for each would cost more than its send.
+constexpr std::int64_t kRoundMicros = 50;
 
 }  // namespace
 
@@ -33,18 +40,29 @@ std::int64_t LineScheduler::nextGroupOffset() {
   return static_cast<std::int64_t>(group) * kGroupSpacingMicros;
 }
 
-void LineScheduler::run(LinePhase& phase) {
+LineScheduler::Entry LineScheduler::arrival(LinePhase& phase, std::int64_t now,
+                                            std::optional<std::uint32_t> node) {
+  if (node && spacing_.gap() > 0) {
+    std::int64_t first = now;
+    const NodeSpacing::Seat seat =
+        spacing_.join(*node, now, std::int64_t{phase.shortestPause()} * 1000, first);
+    return Entry{&phase, first, false, seat, first};
+  }
+  const std::int64_t due = now + nextGroupOffset();
+  return Entry{&phase, due, false, {}, due};
+}
+
+void LineScheduler::run(LinePhase& phase, std::optional<std::uint32_t> node) {
   std::unique_lock<std::mutex> lock(mutex_);
-  const std::int64_t due = clock_.nowMicros() + nextGroupOffset();
-  auto entry = entries_.insert(entries_.end(), Entry{&phase, due, false});
+  auto entry = entries_.insert(entries_.end(), arrival(phase, clock_.nowMicros(), node));
   wake_.notify_one();
   ended_.wait(lock, [&] { return entry->ended; });
   entries_.erase(entry);
 }
 
-void LineScheduler::add(LinePhase& phase, std::int64_t start) {
+void LineScheduler::add(LinePhase& phase, std::int64_t start, std::optional<std::uint32_t> node) {
   std::lock_guard<std::mutex> lock(mutex_);
-  entries_.push_back(Entry{&phase, start + nextGroupOffset(), false});
+  entries_.push_back(arrival(phase, start, node));
 }
 
 void LineScheduler::runAll() { loop(true); }
@@ -54,18 +72,33 @@ void LineScheduler::loop(bool untilEmpty) {
   std::unique_lock<std::mutex> lock(mutex_);
   std::vector<Entry*> due;
   for (;;) {
+    // One look over the lines finds the earliest step and every step due
+    // within the round: with hundreds of lines the look costs more than a send.
+    const std::int64_t now = clock_.nowMicros();
+    due.clear();
+    try {
+      due.reserve(entries_.size());
+    } catch (const std::bad_alloc&) {
+      // Out of memory: serve as many as there is room for; the rest are served next.
+    }
     Entry* next = nullptr;
-    for (Entry& e : entries_)
-      if (!e.ended && (next == nullptr || e.due < next->due)) next = &e;
+    for (Entry& e : entries_) {
+      if (e.ended) continue;
+      if (next == nullptr || e.due < next->due) next = &e;
+      if (e.due <= now + kRoundMicros && due.size() < due.capacity()) due.push_back(&e);
+    }
     if (next == nullptr) {
       if (closing_ || untilEmpty) break;
       wake_.wait(lock);
       continue;
     }
-    const std::int64_t wait = next->due - clock_.nowMicros();
-    if (wait > watch_) {
+    const std::int64_t wait = next->due - now;
+    // Watching costs what it lasts: before a short sleep (lines of many
+    // nodes take turns every few hundred µs) a watch of a tenth of it at most.
+    const std::int64_t watch = std::max(kLeastWatchMicros, std::min(watch_, wait / kWatchShare));
+    if (wait > watch) {
       // A phase that arrives meanwhile wakes the thread early.
-      const std::int64_t target = next->due - watch_;
+      const std::int64_t target = next->due - watch;
       clock_.waitUntil(target, wake_, lock);
       // How late the wake-up came sets how early the next one is asked for:
       // up at once after a late one, down slowly while they come in time.
@@ -76,40 +109,40 @@ void LineScheduler::loop(bool untilEmpty) {
         --watch_;
       continue;
     }
-    if (wait > 0) {
-      const std::int64_t until = next->due;
-      lock.unlock();
-      clock_.spinUntil(until);
-      lock.lock();
-      continue;
-    }
-    // Every phase whose step is due, earliest first; each pause is counted
-    // from the moment its send returned.
-    const std::int64_t now = clock_.nowMicros();
-    due.clear();
-    try {
-      due.reserve(entries_.size());
-    } catch (const std::bad_alloc&) {
-      // Out of memory: serve as many as there is room for; the rest are served next.
-    }
-    for (Entry& e : entries_)
-      if (!e.ended && e.due <= now && due.size() < due.capacity()) due.push_back(&e);
-    // With no room at all, the earliest alone.
+    // The round: every step due by its end, in the order they fall due, each
+    // watched for until its time (steps already due the earliest turn
+    // first); each pause is counted from the moment its send returned. With
+    // no room at all, the earliest alone.
     Entry* alone[1] = {next};
     Entry** first = due.empty() ? alone : due.data();
     Entry** last = due.empty() ? alone + 1 : due.data() + due.size();
-    std::sort(first, last, [](const Entry* a, const Entry* b) { return a->due < b->due; });
+    std::sort(first, last, [now](const Entry* a, const Entry* b) {
+      const std::int64_t at = std::max(a->due, now);
+      const std::int64_t bt = std::max(b->due, now);
+      return at != bt ? at < bt : a->turn < b->turn;
+    });
     lock.unlock();
     std::size_t endedNow = 0;
     for (Entry** e = first; e != last; ++e) {
+      clock_.spinUntil((*e)->due);
+      // Too soon after the last packet to its node: the step waits for the gap.
+      const std::int64_t clear = NodeSpacing::clearAt((*e)->seat);
+      if (clear > INT64_MIN && clock_.nowMicros() < clear) {
+        (*e)->due = clear;
+        *e = nullptr;
+        continue;
+      }
       std::optional<unsigned> pause;
       try {
         pause = (*e)->phase->step();
       } catch (const std::exception&) {
         (*e)->phase->abandon();  // out of memory on the way to the adapter: this line fails
       }
+      const std::int64_t returned = clock_.nowMicros();
+      spacing_.sent((*e)->seat, returned);
       if (pause) {
-        (*e)->due = clock_.nowMicros() + static_cast<std::int64_t>(*pause) * 1000;
+        (*e)->due = returned + static_cast<std::int64_t>(*pause) * 1000;
+        (*e)->turn = (*e)->due;
         *e = nullptr;  // runs on
       } else {
         ++endedNow;
@@ -117,7 +150,10 @@ void LineScheduler::loop(bool untilEmpty) {
     }
     lock.lock();
     for (Entry** e = first; e != last; ++e)
-      if (*e != nullptr) (*e)->ended = true;
+      if (*e != nullptr) {
+        (*e)->ended = true;
+        spacing_.leave((*e)->seat);
+      }
     if (endedNow > 0) ended_.notify_all();
   }
   lock.unlock();

@@ -3,7 +3,9 @@
 // the earliest step and watches the clock only for its last stretch costs
 // far less than a thread per line doing the same. Lines are spread over
 // their pauses in groups, each group due at a time of its own, so that no
-// send waits behind many others' sends. Every sleep and every look
+// send waits behind many others' sends. The lines of one network node are
+// staggered so that its packets leave a gap apart (engine/node_spacing.h).
+// Every sleep and every look
 // at the time goes through the clock, so that tests run it on virtual time.
 #pragma once
 
@@ -12,11 +14,13 @@
 #include <cstdint>
 #include <list>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "engine/clock.h"
 #include "engine/line_phase.h"
+#include "engine/node_spacing.h"
 
 class LineScheduler {
  public:
@@ -31,13 +35,20 @@ class LineScheduler {
   LineScheduler(const LineScheduler&) = delete;
   LineScheduler& operator=(const LineScheduler&) = delete;
 
-  // Runs `phase` to its end on the scheduler's thread, its first step as
-  // soon as its group's turn comes (at most a few ms); returns when it has
-  // ended. Called from the line's own thread.
-  void run(LinePhase& phase);
+  // Keeps the packets to one node at least `micros` apart (0: no gap);
+  // before the first phase comes.
+  void spaceNodes(std::int64_t micros) { spacing_ = NodeSpacing(micros); }
 
-  // Mode::callerThread: a phase whose first step is due at clock time `start`.
-  void add(LinePhase& phase, std::int64_t start);
+  // Runs `phase` to its end on the scheduler's thread, its first step as
+  // soon as its group's turn comes (at most a few ms), or with a `node`
+  // (Adapter::nodeAddress()) at its place among that node's lines (at most
+  // the shortest pause); returns when it has ended. Called from the line's
+  // own thread.
+  void run(LinePhase& phase, std::optional<std::uint32_t> node = std::nullopt);
+
+  // Mode::callerThread: a phase whose first step is due at clock time `start`
+  // (or at its place among the lines of `node` from then).
+  void add(LinePhase& phase, std::int64_t start, std::optional<std::uint32_t> node = std::nullopt);
   // Mode::callerThread: runs every phase added until each has ended.
   void runAll();
 
@@ -54,6 +65,10 @@ class LineScheduler {
     LinePhase* phase;
     std::int64_t due;  // clock time of the next step
     bool ended;
+    NodeSpacing::Seat seat;
+    // When the pause before the next step ends: `due`, unless the step waits
+    // for its node's gap; lines waiting for one node take turns by it.
+    std::int64_t turn;
   };
 
   // Serves the phases until none is left, and then, unless `untilEmpty`,
@@ -61,6 +76,8 @@ class LineScheduler {
   void loop(bool untilEmpty);
   // The offset of the next line's first step: its group's turn.
   std::int64_t nextGroupOffset();
+  // A new entry for `phase` arriving at `now`, in its group or at its node's place.
+  Entry arrival(LinePhase& phase, std::int64_t now, std::optional<std::uint32_t> node);
 
   Clock& clock_;
   std::mutex mutex_;
@@ -69,6 +86,7 @@ class LineScheduler {
   std::list<Entry> entries_;       // list: entries keep their place while others come and go
   std::size_t arrivals_ = 0;
   std::int64_t watch_ = 150;  // µs before a step the thread wakes and starts watching the clock
+  NodeSpacing spacing_;
   bool closing_ = false;
   std::thread thread_;
 };

@@ -8,11 +8,9 @@
 #include "engine/link.h"
 #include "engine/log.h"
 #include "engine/state.h"
+#include "engine/upload_pace.h"
 
 namespace {
-
-constexpr unsigned kNormalPaceMs = 50;
-constexpr unsigned kFastPaceMs = 11;
 
 int giveBack(Line& line, int result) {
   componentEnable(line, true);

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target upload_timing micro_bench fleet_timing
+cmake --build --preset linux --target upload_timing micro_bench fleet_timing records_bench
 build/linux/bench/upload_timing --out docs/performance.md "$@"
 build/linux/bench/fleet_timing --out docs/performance.md
 echo
@@ -21,4 +21,15 @@ echo "$micro"
   echo '```'
   echo "$micro" | grep -E '^(Benchmark|-+$|BM_)'
   echo '```'
+} >>docs/performance.md
+records=$(build/linux/bench/records_bench)
+echo "$records"
+{
+  echo
+  echo "## Service records"
+  echo
+  echo "history and inventory from a records file of 100,000 uploads and 20,000 fixtures"
+  echo "(\`bench/records_bench\`; medians of five; a table of history shows the newest 1000):"
+  echo
+  echo "$records"
 } >>docs/performance.md

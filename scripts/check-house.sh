@@ -9,6 +9,8 @@
 #            the session library);
 #   session/ includes no front end, writes nothing to standard output or
 #            error and never ends the process (front ends decide all that);
+#   records/ includes nothing of the house but itself (it knows SQLite only),
+#            and like session/ prints nothing and never ends the process;
 # (each room's include path is also its own folder and its dependencies':
 # cmake/Rooms.cmake, so the compiler refuses most wrong includes by itself)
 #   every C++ file is formatted as .clang-format says.
@@ -30,13 +32,17 @@ check_includes() {
 check_includes engine 'drivers/|device/|ui/|cli/|session/' "drivers/, device/, ui/, cli/ or session/"
 check_includes session 'cli/|ui/|console/' "a front end (cli/, ui/, console/)"
 check_includes console 'cli/|ui/' "another front end (cli/, ui/)"
+check_includes records 'engine/|drivers/|device/|files/|profiles/|session/|cli/|ui/|console/' \
+  "another room of the house (it knows SQLite only)"
 
-stdio=$(grep -rnE "\b(std::)?(printf|puts|perror)\(|\bstd(out|err)\b|std::cout|std::cerr|\b(std::)?(_Exit|exit|abort|quick_exit)\(" session --include='*.cpp' --include='*.h' || true)
-if [ -n "$stdio" ]; then
-  echo "session/ must not print or end the process:"
-  echo "$stdio"
-  failed=1
-fi
+for room in session records; do
+  stdio=$(grep -rnE "\b(std::)?(printf|puts|perror)\(|\bstd(out|err)\b|std::cout|std::cerr|\b(std::)?(_Exit|exit|abort|quick_exit)\(" $room --include='*.cpp' --include='*.h' || true)
+  if [ -n "$stdio" ]; then
+    echo "$room/ must not print or end the process:"
+    echo "$stdio"
+    failed=1
+  fi
+done
 check_includes device 'engine/frame' "engine/'s frame code"
 
 if command -v clang-format >/dev/null; then

@@ -35,13 +35,15 @@ struct UploadReport {
   std::string label;           // the line's name: "sim:2", "artnet:10.0.0.5:1"
   std::vector<int> addresses;  // the fixtures this upload is for
   Outcome outcome = Outcome::refused;
-  std::string reason;       // why it did not end done, or what the devices said; "": nothing
-  std::int32_t bytes = 0;   // image bytes whose frames went out in full
-  std::int32_t total = 0;   // image size
-  double seconds = 0;       // from the start of the upload to its end
-  std::string capture;      // the line's capture file; "": none
-  std::string captureLost;  // why the capture could not be made whole; "": it is whole
-  std::string closing;      // the engine's closing text ("\nDONE\n\n...", "UPLOAD FAILED!...")
+  std::string reason;        // why it did not end done, or what the devices said; "": nothing
+  std::int32_t bytes = 0;    // image bytes whose frames went out in full
+  std::int32_t total = 0;    // image size
+  std::uint32_t frames = 0;  // frames handed to the adapter, failed sends included
+  std::int64_t record = 0;   // its row in the service records; 0: not recorded
+  double seconds = 0;        // from the start of the upload to its end
+  std::string capture;       // the line's capture file; "": none
+  std::string captureLost;   // why the capture could not be made whole; "": it is whole
+  std::string closing;       // the engine's closing text ("\nDONE\n\n...", "UPLOAD FAILED!...")
   bool closingIsError = false;
   bool deviceChecked = false;  // a virtual device on the line checked what it received
   std::string deviceReport;    // what each virtual device received, for a person

@@ -10,6 +10,7 @@ enum ExitCode : int {
   exitIncomplete = 4,     // decode: the capture does not hold the whole image
   exitReadBack = 5,       // --read-back: a fixture kept its version or stopped answering over
                           // RDM, or none answered before the upload
+  exitWrongModel = 6,     // --model: a fixture that would take the upload is of another model
   exitUsage = 64,         // unknown or malformed arguments
   exitOutputFailed = 74,  // output could not be written (standard output, --out)
   exitInterrupted = 130,  // stopped by Ctrl-C, SIGTERM or SIGHUP (128 + SIGINT, as shells report)

@@ -17,7 +17,8 @@ FixtureProblem readFixtureTable(const std::string& adapter, const rdm::Uid& cont
   run.host = port.host;
   run.portAddress = port.portAddress;
   artnet::UdpRdmTransport transport;
-  if (!transport.open(port.host, 6454, 6454, error)) return FixtureProblem::unreachable;
+  if (!transport.open(port.host, port.portAddress, 6454, 6454, error))
+    return FixtureProblem::unreachable;
   // Every wait of the conversation ends within 100 ms of a stop, and the
   // whole of it within its bound (RdmTimeouts::totalMs).
   artnet::RdmConversation conversation(transport, realClock(), port.portAddress, controller,

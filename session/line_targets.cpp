@@ -88,6 +88,26 @@ bool expand(const Named& named, const LineRequest& o, std::vector<LineTarget>& l
   const DriverEntry* entry = findDriver(argument);
   const std::size_t colon = argument.find(':');
   const std::string rest = colon == std::string::npos ? "" : argument.substr(colon + 1);
+  const std::string allSuffix = ":all";
+  if (entry != nullptr && entry->nodeLines != nullptr && rest.size() > allSuffix.size() &&
+      rest.ends_with(allSuffix)) {
+    std::vector<ListedNode> nodes;
+    if (!entry->nodeLines(rest.substr(0, rest.size() - allSuffix.size()), nodes, error)) {
+      error = argument + ": " + error;
+      status = LineProblem::listingFailed;
+      return false;
+    }
+    const std::size_t before = lines.size();
+    for (const ListedNode& node : nodes)
+      for (const OfferedLine& l : node.lines)
+        lines.push_back({l.argument, l.argument, "", named.origin, true});
+    if (lines.size() == before) {
+      error = argument + ": the node lists no DMX512 output";
+      status = LineProblem::listingFailed;
+      return false;
+    }
+    return true;
+  }
   if (entry == nullptr || rest.empty() || entry->lines == LineForm::single) {
     lines.push_back({argument, argument, "", named.origin, false});
     return true;

@@ -1,5 +1,6 @@
 // The lines of an upload or a listing: each --adapter in order, then each
-// line of --lines FILE. "ftdi:all" and "d2xx:all" become a line for every
+// line of --lines FILE. "artnet:HOST:all" becomes a line for every output
+// port the node lists; "ftdi:all" and "d2xx:all" a line for every
 // adapter connected, "ftdi:SERIAL" the adapter with that serial, "sim:N"
 // N simulated lines.
 #pragma once

@@ -7,6 +7,7 @@
 #include "drivers/artnet_wire.h"
 #include "drivers/registry.h"
 #include "files/shown_text.h"
+#include "session/address_list.h"
 #include "session/stop_requests.h"
 
 namespace {
@@ -41,7 +42,7 @@ std::string addressText(std::uint16_t address) {
 
 bool openConversation(const ReadBack& rb, const ReadBackTuning& t,
                       artnet::UdpRdmTransport& transport, std::string& why) {
-  return transport.open(rb.host, t.nodePort, t.replyPort, why);
+  return transport.open(rb.host, rb.portAddress, t.nodePort, t.replyPort, why);
 }
 
 }  // namespace
@@ -61,6 +62,7 @@ ReadBackStatus readBackBefore(const ReadBackRequest& o, ReadBack& rb, ReadBackOb
     observer.problem(why);
     return ReadBackStatus::lineFailed;
   }
+  if (!transport.portNote().empty()) observer.notice(transport.portNote());
   artnet::RdmConversation rdm(transport, clockOf(t), rb.portAddress, o.controller, t.timeouts,
                               stopRequested);
   // A profile whose resets go to every address upgrades every fixture on
@@ -74,7 +76,7 @@ ReadBackStatus readBackBefore(const ReadBackRequest& o, ReadBack& rb, ReadBackOb
   for (const rdm::Uid& uid : uids) {
     if (stopRequested()) return stopped(observer);  // before anything was sent
     if (uid.manufacturer != kFixtureManufacturer) continue;
-    const artnet::FixtureReading r = artnet::readFixture(rdm, uid, false);
+    const artnet::FixtureReading r = artnet::readFixture(rdm, uid, o.models);
     if (rdm.stopped()) return stopped(observer);
     if (rdm.outOfTime()) {
       observer.notice("note: read back: fixtures after " + rdm::uidText(uid) +
@@ -82,26 +84,32 @@ ReadBackStatus readBackBefore(const ReadBackRequest& o, ReadBack& rb, ReadBackOb
                       std::to_string(t.timeouts.totalMs / 1000) + " s");
       break;
     }
-    if (!every && (!r.hasInfo || r.info.startAddress != o.address)) continue;
+    if (o.records != nullptr) o.records->reading(r, o.adapter, "before upload");
+    if (!every && (!r.hasInfo || std::find(o.addresses.begin(), o.addresses.end(),
+                                           r.info.startAddress) == o.addresses.end()))
+      continue;
     ReadBackTarget target;
     target.uid = uid;
     target.answered = r.hasInfo;
     target.before = r.info;
     target.labelBefore = r.softwareLabel;
+    target.modelLabel = r.model;
     if (!r.unanswered.empty()) target.seenBefore = r.unanswered.front();
     target.versionBefore = r.hasInfo ? versionText(r.info.softwareVersion, r.softwareLabel)
                                      : files::shown(target.seenBefore);
     rb.targets.push_back(target);
-    observer.reading("read back before: " + rdm::uidText(uid) + " address " +
-                     (r.hasInfo ? addressText(r.info.startAddress) : "?") + " version " +
-                     (r.hasInfo ? versionText(r.info.softwareVersion, r.softwareLabel)
-                                : files::shown(target.seenBefore)));
+    observer.reading(
+        "read back before: " + rdm::uidText(uid) + " address " +
+        (r.hasInfo ? addressText(r.info.startAddress) : "?") + " version " +
+        (r.hasInfo ? versionText(r.info.softwareVersion, r.softwareLabel)
+                   : files::shown(target.seenBefore)) +
+        (o.models && r.hasInfo ? " model " + modelText(r.info.modelId, r.model) : std::string()));
   }
   if (!rb.targets.empty()) return ReadBackStatus::go;
   const std::string where = rb.host + " port address " + artnet::portAddressText(rb.portAddress);
   const std::string whom =
       every ? "no fixture of manufacturer 29A9"
-            : "no fixture of manufacturer 29A9 at DMX512 address " + std::to_string(o.address);
+            : "no fixture of manufacturer 29A9 at DMX512 address " + addressListText(o.addresses);
   const std::string seen = tod ? whom + " answered over RDM through " + where
                                : "no table of devices from " + where + " (" + why + ")";
   if (!o.force) {
@@ -161,6 +169,7 @@ ReadBackStatus readBackAfter(const ReadBackRequest& o, ReadBack& rb, ReadBackObs
         continue;
       }
       after[i] = read;
+      if (o.records != nullptr) o.records->reading(read, o.adapter, "after upload");
       changed[i] = after[i].hasInfo && rb.targets[i].answered &&
                    after[i].info.softwareVersion != rb.targets[i].before.softwareVersion;
       all = all && changed[i];
@@ -198,4 +207,25 @@ ReadBackStatus readBackAfter(const ReadBackRequest& o, ReadBack& rb, ReadBackObs
     }
   }
   return failed == 0 ? ReadBackStatus::go : ReadBackStatus::notConfirmed;
+}
+
+std::string modelText(std::uint16_t model, const std::string& label) {
+  char id[8];
+  std::snprintf(id, sizeof id, "0x%04X", model);
+  return label.empty() ? std::string(id) : std::string(id) + " " + files::quoted(label);
+}
+
+std::vector<std::string> modelMismatches(const ReadBack& rb,
+                                         const std::vector<std::uint16_t>& models) {
+  std::vector<std::string> out;
+  for (const ReadBackTarget& t : rb.targets) {
+    const bool known =
+        t.answered && std::find(models.begin(), models.end(), t.before.modelId) != models.end();
+    if (known) continue;
+    out.push_back(rdm::uidText(t.uid) + " at address " +
+                  (t.answered ? addressText(t.before.startAddress) : "?") + ": " +
+                  (t.answered ? "model " + modelText(t.before.modelId, t.modelLabel)
+                              : "no model told (" + files::shown(t.seenBefore) + ")"));
+  }
+  return out;
 }

@@ -11,6 +11,7 @@
 #include "drivers/artnet_rdm.h"
 #include "engine/clock.h"
 #include "engine/profile.h"
+#include "session/service_records.h"
 
 // The manufacturer ID in every upload frame, and so in our fixtures' UIDs.
 inline constexpr std::uint16_t kFixtureManufacturer = 0x29A9;
@@ -20,6 +21,7 @@ struct ReadBackTarget {
   bool answered = false;  // DEVICE_INFO before the upload
   rdm::DeviceInfo before;
   std::string labelBefore;
+  std::string modelLabel;  // DEVICE_MODEL_DESCRIPTION, read when models are checked
   std::string seenBefore;  // what came instead of DEVICE_INFO
   // After the upload (readBackAfter):
   std::string versionBefore;  // "0x00010000 \"1.0\"", or what came instead
@@ -49,12 +51,22 @@ struct ReadBackTuning {
 struct ReadBackRequest {
   std::string adapter;  // the line's adapter argument: "artnet:10.0.0.5:1"
   const ReleaseProfile* profile = nullptr;
-  int address = 1;
-  bool force = false;  // go on with the upload when no target answers
+  std::vector<int> addresses{1};  // the fixtures at these take the upload (unless every one does)
+  bool force = false;             // go on with the upload when no target answers
   bool quiet = false;
   int settleSeconds = 10;
   rdm::Uid controller = artnet::kDefaultController;
+  bool models = false;                // read each target's model description too (--model)
+  ServiceRecords* records = nullptr;  // each reading goes in; null: none kept
 };
+
+// With --model: the targets whose DEVICE_INFO model ID is none of `models`
+// (or that gave no DEVICE_INFO), one line each naming the fixture: "UID
+// at address N: model 0x0102 "Spot 300"". Empty when every target matches.
+std::vector<std::string> modelMismatches(const ReadBack& readBack,
+                                         const std::vector<std::uint16_t>& models);
+// "0x0102 \"Spot 300\"": a model ID as --model takes it, with its label.
+std::string modelText(std::uint16_t model, const std::string& label);
 
 // What the read-back tells a person, as it goes.
 class ReadBackObserver {

@@ -4,7 +4,7 @@
 
 #include "drivers/artnet_wire.h"
 #include "session/exit_codes.h"
-#include "session/read_back.h"
+#include "session/read_back_lines.h"
 
 namespace {
 
@@ -13,21 +13,46 @@ nlohmann::ordered_json textOrNull(const std::string& text) {
   return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
 }
 
-nlohmann::ordered_json readBackJson(const ReadBack* rb) {
-  if (rb == nullptr) return nullptr;
-  nlohmann::ordered_json fixtures = nlohmann::ordered_json::array();
-  for (const ReadBackTarget& t : rb->targets)
-    fixtures.push_back({{"uid", rdm::uidText(t.uid)},
-                        {"address", t.answered && t.before.startAddress != 0xFFFF
-                                        ? nlohmann::ordered_json(t.before.startAddress)
-                                        : nlohmann::ordered_json(nullptr)},
-                        {"before", textOrNull(t.versionBefore)},
-                        {"after", textOrNull(t.versionAfter)},
-                        {"confirmed", t.confirmed},
-                        {"reason", textOrNull(t.why)}});
-  return {{"node", rb->host},
-          {"portAddress", artnet::portAddressText(rb->portAddress)},
-          {"fixtures", fixtures}};
+nlohmann::ordered_json readBackJson(const std::vector<LineReadBack>* lines) {
+  if (lines == nullptr) return nullptr;
+  nlohmann::ordered_json out = nlohmann::ordered_json::array();
+  for (const LineReadBack& l : *lines) {
+    const ReadBack& rb = l.readBack;
+    nlohmann::ordered_json fixtures = nlohmann::ordered_json::array();
+    for (const ReadBackTarget& t : rb.targets)
+      fixtures.push_back({{"uid", rdm::uidText(t.uid)},
+                          {"address", t.answered && t.before.startAddress != 0xFFFF
+                                          ? nlohmann::ordered_json(t.before.startAddress)
+                                          : nlohmann::ordered_json(nullptr)},
+                          {"model", t.answered ? nlohmann::ordered_json(t.before.modelId)
+                                               : nlohmann::ordered_json(nullptr)},
+                          {"before", textOrNull(t.versionBefore)},
+                          {"after", textOrNull(t.versionAfter)},
+                          {"confirmed", t.confirmed},
+                          {"reason", textOrNull(t.why)}});
+    out.push_back({{"line", l.label},
+                   {"node", rb.host},
+                   {"portAddress", artnet::portAddressText(rb.portAddress)},
+                   {"fixtures", fixtures}});
+  }
+  return out;
+}
+
+nlohmann::ordered_json planJson(const FleetSummary& summary) {
+  if (!summary.dryRun) return nullptr;
+  nlohmann::ordered_json lines = nlohmann::ordered_json::array();
+  for (const PlannedLine& p : summary.plan)
+    lines.push_back({{"line", p.label},
+                     {"addresses", p.addresses},
+                     {"reaches", textOrNull(p.reaches)},
+                     {"problem", textOrNull(p.problem)},
+                     {"receives", p.receives},
+                     {"frames", p.frames},
+                     {"nominalSeconds", p.nominalSeconds},
+                     {"canReadBack", p.canReadBack},
+                     {"modelCheck", textOrNull(p.modelCheck)},
+                     {"stagger", textOrNull(p.stagger)}});
+  return {{"lines", lines}, {"seconds", summary.plannedSeconds}};
 }
 
 }  // namespace
@@ -53,6 +78,7 @@ std::string fleetJson(const FleetSummary& summary) {
                                          {"exitStatus", summary.exitStatus},
                                          {"uploads", uploads},
                                          {"readBack", readBackJson(summary.readBack)},
+                                         {"plan", planJson(summary)},
                                          {"refusal", textOrNull(summary.refusal)}};
   // Names from the command line or a node may hold any byte: replace what is no UTF-8.
   return report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";

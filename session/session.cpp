@@ -4,8 +4,10 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -14,6 +16,8 @@
 #include "engine/line.h"
 #include "engine/line_phase.h"
 #include "engine/line_scheduler.h"
+#include "engine/log.h"
+#include "engine/node_spacing.h"
 #include "engine/program.h"
 #include "files/shown_text.h"
 #include "session/capture_spool.h"
@@ -86,6 +90,55 @@ class StartGate {
   std::condition_variable all_;
   std::size_t waiting_;
 };
+
+// How many lines send to each network node, counted as they open: a line
+// looks up its node's count once every line has opened.
+class NodeCounts {
+ public:
+  void add(std::uint32_t node) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++lines_[node];
+  }
+  std::size_t of(std::uint32_t node) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_[node];
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::uint32_t, std::size_t> lines_;
+};
+
+std::string dottedQuad(std::uint32_t a) {
+  std::string text;
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    if (shift != 24) text += '.';
+    text += std::to_string((a >> shift) & 0xFF);
+  }
+  return text;
+}
+
+// When the lines of a node cannot all send within one pause with the gap
+// between their packets, each line's sends come further apart: said once
+// in the line's log, before its first send.
+void logNodeStretch(LogSink& log, std::uint32_t node, std::size_t lines, std::int64_t gap,
+                    unsigned shortestPause, unsigned dataPace) {
+  const std::int64_t round = static_cast<std::int64_t>(lines) * gap;
+  if (round <= std::int64_t{shortestPause} * 1000) return;
+  const double data = nodeStretch(lines, gap, std::int64_t{dataPace} * 1000);
+  std::string longer = "the reset burst takes a little longer";
+  if (data > 1) {
+    longer = "the data phase takes about ";
+    longer += std::to_string(static_cast<int>((data - 1) * 100 + 0.5));
+    longer += " % longer";
+  }
+  logLine(log,
+          "Node %s takes %llu lines with packets %lld microseconds apart: a round of them takes "
+          "%.1f ms, more than the %u ms pause; %s\n",
+          dottedQuad(node).c_str(), static_cast<unsigned long long>(lines),
+          static_cast<long long>(gap), static_cast<double>(round) / 1000.0, shortestPause,
+          longer.c_str());
+}
 
 std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
@@ -160,6 +213,7 @@ struct UploadSession::Shared {
   LineScheduler& timing;
   StartGate& gate;
   CaptureSpool& spool;
+  NodeCounts& nodes;
 };
 
 UploadSession::UploadSession(const UploadPlan& plan, std::vector<SessionLine>& lines,
@@ -204,6 +258,9 @@ UploadReport UploadSession::uploadOnce(Shared& shared, Running& fl, Adapter& ada
   }
 
   shared.events.lineState(fl.index, LineState::opening, addresses);
+  // Written before the first frame, on this line's thread: an upload cut
+  // off by a crash stays unfinished in the records.
+  if (plan_.records != nullptr) entry.record = plan_.records->uploadStarted(*fl.target, addresses);
   const std::int64_t began = realClock().nowMicros();
   int result = uploadRefused;
   {
@@ -215,16 +272,22 @@ UploadReport UploadSession::uploadOnce(Shared& shared, Running& fl, Adapter& ada
     }
     unsigned pace = 0;
     const bool started = uploadStart(*line, result, pace);
+    const std::optional<std::uint32_t> node =
+        started && plan_.nodeGapMicros > 0 ? adapter.nodeAddress() : std::nullopt;
+    if (first && node) shared.nodes.add(*node);
     if (first) shared.gate.arrive(started);
     if (started) {
       shared.events.lineState(fl.index, LineState::sending, addresses);
       op.sending = true;
       LinePhase phase(*line, pace);
+      if (node)
+        logNodeStretch(log, *node, shared.nodes.of(*node), plan_.nodeGapMicros,
+                       phase.shortestPause(), pace);
       if (adapter.callsMayBlock()) {
         LineScheduler own(lineClock(*line));  // a thread of its own: it may block
         own.run(phase);
       } else {
-        shared.timing.run(phase);
+        shared.timing.run(phase, node);
       }
       op.sending = false;
       shared.events.lineState(fl.index, LineState::closing, addresses);
@@ -236,6 +299,7 @@ UploadReport UploadSession::uploadOnce(Shared& shared, Running& fl, Adapter& ada
   if (simulated != nullptr) simulated->watch(nullptr);
   entry.seconds = secondsSince(began);
   entry.bytes = line->deliveredBytes;
+  entry.frames = line->sendsTried;
   entry.total = line->fw_size;
   entry.closing = op.box;
   entry.closingIsError = op.boxIsError;
@@ -269,6 +333,7 @@ UploadReport UploadSession::uploadOnce(Shared& shared, Running& fl, Adapter& ada
       if (!intact) entry.outcome = Outcome::notVerified;
     }
   }
+  if (plan_.records != nullptr) plan_.records->uploadEnded(entry.record, entry);
   shared.events.lineState(fl.index, LineState::ended, addresses);
   return entry;
 }
@@ -319,6 +384,7 @@ void UploadSession::runLine(Shared& shared, Running& fl) {
       refused.closing = captureError;
       refused.closingIsError = true;
       shared.events.closingBox(fl.index, captureError, true);
+      record(fl, refused);
       fl.results.push_back(refused);
       break;
     }
@@ -344,10 +410,13 @@ void UploadSession::runLine(Shared& shared, Running& fl) {
     fl.results.back().reason += "; capture incomplete: " + capture.error();
   }
   // A line that stopped leaves its other addresses alone.
-  for (std::size_t i = fl.results.size(); i < uploads.size(); ++i)
-    fl.results.push_back(reportOf(fl, uploads[i], Outcome::skipped,
-                                  "not tried after the upload before it ended " +
-                                      std::string(outcomeWord(fl.results.back().outcome))));
+  for (std::size_t i = fl.results.size(); i < uploads.size(); ++i) {
+    UploadReport skipped = reportOf(fl, uploads[i], Outcome::skipped,
+                                    "not tried after the upload before it ended " +
+                                        std::string(outcomeWord(fl.results.back().outcome)));
+    record(fl, skipped);
+    fl.results.push_back(skipped);
+  }
   for (std::size_t i = told; i < fl.results.size(); ++i) shared.events.result(fl.results[i]);
 }
 
@@ -357,7 +426,12 @@ void UploadSession::notStarted(Shared& shared, Running& fl, const std::string& w
                                          ? plan_.addresses
                                          : std::vector<int>{plan_.addresses.front()};
   fl.results.push_back(reportOf(fl, addresses, Outcome::failed, why));
+  record(fl, fl.results.back());
   shared.events.result(fl.results.back());
+}
+
+void UploadSession::record(const Running& fl, UploadReport& report) {
+  if (plan_.records != nullptr) report.record = plan_.records->uploadNotRun(*fl.target, report);
 }
 
 std::vector<UploadReport> UploadSession::run() {
@@ -394,8 +468,10 @@ std::vector<UploadReport> UploadSession::run() {
   {
     CaptureSpool spool;
     LineScheduler timing(realClock());
+    timing.spaceNodes(plan_.nodeGapMicros);
     StartGate gate(running.size());
-    Shared shared{events, timing, gate, spool};
+    NodeCounts nodes;
+    Shared shared{events, timing, gate, spool, nodes};
     std::vector<std::thread> threads;
     for (Running& r : running) {
       try {

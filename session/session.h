@@ -23,6 +23,7 @@
 #include "session/events.h"
 #include "session/image.h"
 #include "session/line_targets.h"
+#include "session/service_records.h"
 
 // A line with its adapter made.
 struct SessionLine {
@@ -39,6 +40,10 @@ struct UploadPlan {
   std::vector<int> addresses{
       1};               // each line uploads to each (all at once when resets reach every device)
   std::string capture;  // "": none; with several lines, "NAME-N.EXT" for line N
+  ServiceRecords* records = nullptr;  // null: nothing recorded
+  // The least time between two packets to one network node, in µs (0: no
+  // gap): the lines of a node are staggered within their pauses.
+  std::int64_t nodeGapMicros = 100;
 };
 
 // Whether one upload on a line reaches every address (v1.2's resets go to
@@ -76,6 +81,8 @@ class UploadSession {
   void runLine(Shared& shared, Running& line);
   // A line whose thread could not be started: it fails alone with `why`.
   void notStarted(Shared& shared, Running& line, const std::string& why);
+  // An upload that never started, in the records (begun and ended at once).
+  void record(const Running& line, UploadReport& report);
 
   const UploadPlan plan_;
   std::vector<SessionLine>& lines_;

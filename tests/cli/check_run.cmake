@@ -25,9 +25,11 @@ function(make_run_folder out)
   message(FATAL_ERROR "cannot make a folder for the run under ${base}")
 endfunction()
 
+# Every run has a folder, where its service records go too.
 set(run_dir "")
+make_run_folder(run_dir)
+set(ENV{XDG_DATA_HOME} "${run_dir}/data")
 if("${ARGS};${FIRST}" MATCHES "@DIR@")
-  make_run_folder(run_dir)
   string(REPLACE "@DIR@" "${run_dir}" ARGS "${ARGS}")
   string(REPLACE "@DIR@" "${run_dir}" FIRST "${FIRST}")
 endif()

@@ -108,6 +108,9 @@ TEST(Options, RefusalsNameTheArgument) {
       {{"fixtures", "--read-back"}, "--read-back does not apply to fixtures"},
       {{"list", "--rdm-uid", "7FF0:00000002"}, "--rdm-uid does not apply to list"},
       {{"upload", "f", "--settle", "601"}, "--settle takes 0 to 600, not 601"},
+      {{"upload", "f", "--node-gap", "10001"}, "--node-gap takes 0 to 10000, not 10001"},
+      {{"upload", "f", "--node-gap", "-5"}, "--node-gap needs a value"},
+      {{"list", "--node-gap", "50"}, "--node-gap does not apply to list"},
       {{"upload", "f", "--rdm-uid", "7FF0:0000001"}, "not a controller UID MMMM:DDDDDDDD"},
       {{"upload", "f", "--rdm-uid", "FFFF:FFFFFFFF"}, "not a broadcast UID"},
       {{"upload", "f", "--settle", "5"}, "--settle does nothing without --read-back"},
@@ -164,6 +167,16 @@ TEST(Options, ACommandsHelpShowsThatCommandsOptionsOnly) {
   for (const char* word : {"--expect", "uploader-cli list", "[upload"})
     EXPECT_EQ(upload.find(word), std::string::npos) << word;
   EXPECT_EQ(helpText(Command::decode).find("--fast"), std::string::npos);
+}
+
+TEST(Options, TheNodeGapIsAHundredMicrosecondsUnlessGiven) {
+  Options o;
+  ASSERT_EQ(parse({"upload", "f"}, o).status, ParseStatus::run);
+  EXPECT_EQ(o.nodeGapMicros, 100);
+  Options off;
+  ASSERT_EQ(parse({"upload", "f", "--node-gap", "0"}, off).status, ParseStatus::run);
+  EXPECT_EQ(off.nodeGapMicros, 0);
+  EXPECT_NE(helpText(Command::upload).find("--node-gap MICROSECONDS"), std::string::npos);
 }
 
 TEST(Options, ReadBackTakesItsOwnOptions) {

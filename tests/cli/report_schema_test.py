@@ -38,6 +38,7 @@ def check(name, report, status, results):
 
 
 with tempfile.TemporaryDirectory(prefix="uploader-report-") as folder:
+    os.environ["XDG_DATA_HOME"] = os.path.join(folder, "data")  # the runs' service records
     image = os.path.join(folder, "image.bin")
     with open(image, "wb") as f:
         f.write(bytes((i * 7 + 1) & 0xFF for i in range(300)))
@@ -89,10 +90,18 @@ with tempfile.TemporaryDirectory(prefix="uploader-report-") as folder:
     p = subprocess.run([read_back_report, image], capture_output=True, timeout=120)
     report = json.loads(p.stdout)
     check("read-back", report, 5, ["done"])
-    if report.get("readBack") and [f["confirmed"] for f in report["readBack"]["fixtures"]] != [True, False]:
-        failures.append(f"read-back: fixtures {report['readBack']['fixtures']}")
+    if report.get("readBack") and [f["confirmed"] for f in report["readBack"][0]["fixtures"]] != [True, False]:
+        failures.append(f"read-back: fixtures {report['readBack'][0]['fixtures']}")
+
+    # A dry run: the plan of each line, nothing sent.
+    p = subprocess.run([cli, "upload", image, "--json", "--dry-run", "--adapter", "sim:2"],
+                       cwd=folder, capture_output=True, timeout=60)
+    report = json.loads(p.stdout or b"null")
+    check("dry run", report, 0, [])
+    if not report or [l["line"] for l in (report.get("plan") or {}).get("lines", [])] != ["sim:1", "sim:2"]:
+        failures.append(f"dry run: plan {report and report.get('plan')}")
 
 for f in failures:
     print("FAILED", f)
-print("reports checked:", 8, "failures:", len(failures))
+print("reports checked:", 9, "failures:", len(failures))
 sys.exit(1 if failures else 0)

@@ -50,6 +50,8 @@ RunningProcess startProcess(const std::string& program, const std::vector<std::s
     if (setup.closeIn) close(0);
     if (setup.closeOut) close(1);
     if (setup.closeErr) close(2);
+    // The service records of a test's runs stay in the test's own folder.
+    setenv("XDG_DATA_HOME", (workDir + "/data").c_str(), 1);
     for (const auto& [name, value] : setup.environment) setenv(name.c_str(), value.c_str(), 1);
     if (setup.fileSizeLimit > 0) {
       signal(SIGXFSZ, SIG_IGN);

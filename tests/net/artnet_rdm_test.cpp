@@ -33,7 +33,7 @@ class ArtnetRdm : public ::testing::Test {
     node = std::make_unique<FakeRdmNode>(kPort, std::move(responders));
     ASSERT_TRUE(node->good());
     std::string why;
-    ASSERT_TRUE(transport.open("127.0.0.1", node->port(), 0, why)) << why;
+    ASSERT_TRUE(transport.open("127.0.0.1", kPort, node->port(), 0, why)) << why;
     rdm = std::make_unique<artnet::RdmConversation>(transport, realClock(), kPort,
                                                     artnet::kDefaultController, timeouts);
   }

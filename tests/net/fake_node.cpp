@@ -31,12 +31,15 @@ std::vector<std::uint8_t> pollReplyFor(const NodeIdentity& id) {
   for (std::size_t i = 0; i < id.outputs.size() && i < 4; ++i) {
     r[174 + i] = 0x80;  // PortTypes: DMX512 output
     r[190 + i] = id.outputs[i];
+    r[213 + i] = (id.rdmOffMask >> i & 1) != 0 ? 0x80 : 0x00;  // GoodOutputB
   }
   r[211] = id.bindIndex;
   return r;
 }
 
-FakeNode::FakeNode(std::vector<NodeIdentity> identities) : identities_(std::move(identities)) {
+FakeNode::FakeNode(std::vector<NodeIdentity> identities, std::uint32_t address,
+                   std::uint16_t udpPort)
+    : socket_(udpPort, address), identities_(std::move(identities)) {
   if (socket_.good()) thread_ = std::thread([this] { run(); });
 }
 
@@ -61,7 +64,7 @@ void FakeNode::run() {
 }
 
 void FakeNode::answer(const Datagram& poll) {
-  if (poll.fromAddress != kLoopback) return;
+  if (poll.fromAddress >> 24 != 127) return;  // loopback only
   for (const NodeIdentity& id : identities_) {
     const std::vector<std::uint8_t> reply = pollReplyFor(id);
     socket_.sendTo(reply.data(), reply.size(), poll.fromPort);

@@ -22,12 +22,15 @@ struct NodeIdentity {
   std::uint8_t sub = 0;
   std::vector<std::uint8_t> outputs{1};  // the low 4 bits of each output's port address
   std::uint8_t bindIndex = 1;
+  std::uint8_t rdmOffMask = 0;  // bit i: RDM switched off on output i
 };
 
 class FakeNode {
  public:
   // `identities`: one ArtPollReply each per ArtPoll; none: polls go unanswered.
-  explicit FakeNode(std::vector<NodeIdentity> identities = {NodeIdentity{}});
+  // On 127.0.0.1 or another loopback `address`, at `udpPort` (0: a free one).
+  explicit FakeNode(std::vector<NodeIdentity> identities = {NodeIdentity{}},
+                    std::uint32_t address = kLoopback, std::uint16_t udpPort = 0);
   ~FakeNode();
 
   bool good() const { return socket_.good(); }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tests/net/fake_node.h"
+
 namespace testnet {
 namespace {
 
@@ -66,6 +68,8 @@ Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 Bytes deviceInfo(const FakeResponder& r) {
   Bytes d(19, 0);
   d[0] = 0x01;  // RDM protocol 1.0
+  d[2] = std::uint8_t(r.modelId >> 8);
+  d[3] = std::uint8_t(r.modelId);
   d[6] = std::uint8_t(r.version >> 24);
   d[7] = std::uint8_t(r.version >> 16);
   d[8] = std::uint8_t(r.version >> 8);
@@ -79,8 +83,8 @@ Bytes deviceInfo(const FakeResponder& r) {
 }  // namespace
 
 FakeRdmNode::FakeRdmNode(std::uint16_t portAddress, std::vector<FakeResponder> responders,
-                         std::uint16_t udpPort)
-    : socket_(udpPort), portAddress_(portAddress), responders_(std::move(responders)) {
+                         std::uint16_t udpPort, std::uint32_t address)
+    : socket_(udpPort, address), portAddress_(portAddress), responders_(std::move(responders)) {
   if (socket_.good()) thread_ = std::thread([this] { run(); });
 }
 
@@ -102,7 +106,34 @@ std::vector<SeenRequest> FakeRdmNode::seen() const {
 void FakeRdmNode::run() {
   while (!stop_) {
     Datagram d;
-    if (!socket_.receive(d, 50) || silent || d.bytes.size() < 24) continue;
+    const bool got = socket_.receive(d, 50);
+    if (uploading_ &&
+        std::chrono::steady_clock::now() - lastNzs_ > std::chrono::milliseconds(500)) {
+      uploading_ = false;
+      const std::uint32_t next = versionAfterUpload;
+      change([next](std::vector<FakeResponder>& all) {
+        for (FakeResponder& r : all) r.version = next;
+      });
+    }
+    if (!got || silent) continue;
+    if (d.bytes.size() > 12 && d.bytes[8] == 0x00 && d.bytes[9] == 0x51) {  // ArtNzs
+      ++nzsSeen;
+      lastNzs_ = std::chrono::steady_clock::now();
+      uploading_ = versionAfterUpload != 0;
+      continue;
+    }
+    if (d.bytes.size() >= 14 && std::memcmp(d.bytes.data(), "Art-Net\0", 8) == 0 &&
+        d.bytes[8] == 0x00 && d.bytes[9] == 0x20) {  // ArtPoll: the node with its one port
+      NodeIdentity id;
+      id.shortName = "FakeRdmNode";
+      id.net = static_cast<std::uint8_t>(portAddress_ >> 8);
+      id.sub = static_cast<std::uint8_t>(portAddress_ >> 4 & 0x0F);
+      id.outputs = {static_cast<std::uint8_t>(portAddress_ & 0x0F)};
+      const Bytes reply = pollReplyFor(id);
+      socket_.sendTo(reply.data(), reply.size(), d.fromPort);
+      continue;
+    }
+    if (d.bytes.size() < 24) continue;
     if (std::memcmp(d.bytes.data(), "Art-Net\0", 8) != 0 || d.bytes[8] != 0) continue;
     const std::uint16_t net = d.bytes[21];
     if (d.bytes[9] == 0x80 && d.bytes.size() >= 25 && (net << 8 | d.bytes[24]) == portAddress_)

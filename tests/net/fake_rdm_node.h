@@ -22,6 +22,7 @@ namespace testnet {
 struct FakeResponder {
   std::uint16_t manufacturer = 0x29A9;
   std::uint32_t device = 1;
+  std::uint16_t modelId = 0x0001;  // DEVICE_INFO's model ID
   std::uint32_t version = 0x01000000;
   std::string label = "1.0";
   std::string model = "Test Fixture";
@@ -49,9 +50,9 @@ struct SeenRequest {
 
 class FakeRdmNode {
  public:
-  // On 127.0.0.1:`udpPort`, or a free port when 0.
+  // On 127.0.0.1:`udpPort` (or another loopback `address`), or a free port when 0.
   FakeRdmNode(std::uint16_t portAddress, std::vector<FakeResponder> responders,
-              std::uint16_t udpPort = 0);
+              std::uint16_t udpPort = 0, std::uint32_t address = kLoopback);
   ~FakeRdmNode();
 
   bool good() const { return socket_.good(); }
@@ -65,6 +66,10 @@ class FakeRdmNode {
   std::atomic<bool> repeatFirstBlock{false};  // block 0 is sent twice before the rest
   std::atomic<bool> todNak{false};            // ArtTodRequest is answered with TodNak only
   std::atomic<std::size_t> answerEvery{1};    // only every Nth RDM request is answered
+  // Nonzero: once ArtNzs packets came and then none for 500 ms (an upload
+  // ended), every responder restarts with this software version.
+  std::atomic<std::uint32_t> versionAfterUpload{0};
+  std::atomic<std::size_t> nzsSeen{0};  // ArtNzs packets received
 
  private:
   void run();
@@ -76,6 +81,8 @@ class FakeRdmNode {
   mutable std::mutex mutex_;
   std::vector<FakeResponder> responders_;
   std::vector<SeenRequest> seen_;
+  std::chrono::steady_clock::time_point lastNzs_;
+  bool uploading_ = false;
   std::uint16_t queuedPid_ = 0;  // what ACK_TIMER put in the queue
   std::chrono::steady_clock::time_point queuedReady_;
   std::atomic<bool> stop_{false};

@@ -1,6 +1,6 @@
 // The tests' own UDP socket, written apart from the drivers' socket code so
-// that the two cannot share a mistake: bound to 127.0.0.1 and sending only
-// to 127.0.0.1.
+// that the two cannot share a mistake: bound to a loopback address and
+// sending only to 127.0.0.1.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,8 @@
 #include <vector>
 
 namespace testnet {
+
+inline constexpr std::uint32_t kLoopback = 0x7F000001;
 
 struct Datagram {
   std::vector<std::uint8_t> bytes;
@@ -17,8 +19,8 @@ struct Datagram {
 
 class LoopbackSocket {
  public:
-  // Bound to 127.0.0.1:`port`, or a free port when 0.
-  explicit LoopbackSocket(std::uint16_t port = 0);
+  // Bound to 127.0.0.1:`port` (or another loopback address), or a free port when 0.
+  explicit LoopbackSocket(std::uint16_t port = 0, std::uint32_t address = kLoopback);
   ~LoopbackSocket();
   LoopbackSocket(const LoopbackSocket&) = delete;
   LoopbackSocket& operator=(const LoopbackSocket&) = delete;
@@ -34,7 +36,5 @@ class LoopbackSocket {
   long long handle_ = -1;
   std::uint16_t port_ = 0;
 };
-
-inline constexpr std::uint32_t kLoopback = 0x7F000001;
 
 }  // namespace testnet

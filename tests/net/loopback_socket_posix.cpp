@@ -8,14 +8,14 @@
 
 namespace testnet {
 
-LoopbackSocket::LoopbackSocket(std::uint16_t port) {
+LoopbackSocket::LoopbackSocket(std::uint16_t port, std::uint32_t address) {
   const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
   if (s < 0) return;
   const int big = 4 << 20;  // room for a whole burst of frames
   setsockopt(s, SOL_SOCKET, SO_RCVBUF, &big, sizeof big);
   sockaddr_in a{};
   a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(kLoopback);
+  a.sin_addr.s_addr = htonl(address);
   a.sin_port = htons(port);
   socklen_t size = sizeof a;
   if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||

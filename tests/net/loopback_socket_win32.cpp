@@ -10,7 +10,7 @@ SOCKET native(long long h) { return static_cast<SOCKET>(h); }
 
 }  // namespace
 
-LoopbackSocket::LoopbackSocket(std::uint16_t port) {
+LoopbackSocket::LoopbackSocket(std::uint16_t port, std::uint32_t address) {
   WSADATA data;
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return;
   const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, 0);
@@ -19,7 +19,7 @@ LoopbackSocket::LoopbackSocket(std::uint16_t port) {
   setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&big), sizeof big);
   sockaddr_in a{};
   a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(kLoopback);
+  a.sin_addr.s_addr = htonl(address);
   a.sin_port = htons(port);
   int size = sizeof a;
   if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||

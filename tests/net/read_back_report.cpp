@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
                         "--read-back",  "--json", "--address", "7",         "--fast"};
   if (parseOptions(10, args, o).status != ParseStatus::run) return 64;
   ReadBackRun readBack(o, quickReadBackTuning(node.port()));
-  if (readBack.before() != 0) return 1;
+  if (readBack.setLines({{adapter, adapter, "", "", false}}) != 0 || readBack.before() != 0)
+    return 1;
 
   testnet::FakeNode universe;
   artnet::Settings settings;
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
   summary.fast = true;
   summary.resetsToEveryDevice = true;
   summary.exitStatus = allDone(summary.uploads) ? readBack.after() : 1;
-  summary.readBack = &readBack.readBack();
+  summary.readBack = &readBack.lines();
   std::fputs(fleetJson(summary).c_str(), stdout);
   return 0;
 }

@@ -9,9 +9,11 @@
 #include <cstdlib>
 
 #include "profiles/profiles.h"
+#include "session/read_back_lines.h"
 #include "session/stop_requests.h"
 #include "tests/net/fake_rdm_node.h"
 #include "tests/net/read_back_tuning.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -38,7 +40,7 @@ class ReadBackFlow : public ::testing::Test {
   ReadBackRequest upload(const char* profile, bool force = false) {
     ReadBackRequest o;
     o.adapter = "artnet:127.0.0.1:0:0:1";
-    o.address = 7;
+    o.addresses = {7};
     o.profile = findProfile(profile);
     o.force = force;
     return o;
@@ -150,6 +152,82 @@ TEST_F(ReadBackFlow, AdaptersWithoutRdmAreRefusedAsUsage) {
     ReadBack rb;
     EXPECT_EQ(before(o, rb), ReadBackStatus::noRdm) << adapter;
   }
+}
+
+}  // namespace
+
+namespace {
+
+struct Quiet final : ReadBackObserver {
+  void reading(const std::string&) override {}
+  void notice(const std::string&) override {}
+  void problem(const std::string&) override {}
+};
+
+// Two nodes at once (127.0.0.1 and 127.0.0.3, the same UDP port): each
+// line's fixtures are told apart, and each line is judged on its own.
+TEST(ReadBackLines, EveryLineIsReadAtOnceAndJudgedOnItsOwn) {
+  FakeResponder spot = fixture(1, 7), wash = fixture(2, 9);
+  wash.modelId = 0x0020;
+  FakeRdmNode first(0x0001, {spot});
+  ASSERT_TRUE(first.good());
+  FakeRdmNode second(0x0001, {wash}, first.port(), 0x7F000003);
+  if (!second.good()) GTEST_SKIP() << "127.0.0.3:" << first.port() << " is taken";
+  std::vector<LineReadBack> lines(2);
+  lines[0].request.adapter = "artnet:127.0.0.1:0:0:1";
+  lines[1].request.adapter = "artnet:127.0.0.3:0:0:1";
+  for (LineReadBack& l : lines) {
+    l.request.profile = findProfile("v1.2");
+    l.request.models = true;
+  }
+  Quiet quiet[2];
+  const LineObservers observers = [&](std::size_t i) -> ReadBackObserver& { return quiet[i]; };
+  const ReadBackTuning tuning = quickReadBackTuning(first.port());
+  readBackLinesBefore(lines, observers, tuning);
+  ASSERT_EQ(lines[0].status, ReadBackStatus::go);
+  ASSERT_EQ(lines[1].status, ReadBackStatus::go);
+  ASSERT_EQ(lines[0].readBack.targets.size(), 1u);
+  EXPECT_EQ(lines[1].readBack.targets.at(0).uid.device, 2u);
+
+  // --model 0x0001: the first line's fixture matches, the second's is named.
+  EXPECT_TRUE(modelMismatches(lines[0].readBack, {0x0001}).empty());
+  const std::vector<std::string> other = modelMismatches(lines[1].readBack, {0x0001});
+  ASSERT_EQ(other.size(), 1u);
+  EXPECT_EQ(other[0], "29A9:00000002 at address 9: model 0x0020 \"Test Fixture\"");
+
+  first.change([](std::vector<FakeResponder>& all) { all[0].version = 0x00010100; });
+  readBackLinesAfter(lines, observers, tuning);
+  EXPECT_EQ(lines[0].status, ReadBackStatus::go);
+  EXPECT_EQ(lines[1].status, ReadBackStatus::notConfirmed);
+  EXPECT_EQ(lines[1].readBack.targets.at(0).why, "kept its version");
+}
+
+// The readings before and after an upload go into the service records: every
+// fixture of ours that answered, each time it answered.
+TEST_F(ReadBackFlow, EveryReadingBeforeAndAfterIsRecorded) {
+  TempFolder folder("uploader-read-back-records");
+  const std::string path = (folder / "records.sqlite").string();
+  records::OpenProblem problem;
+  std::string why;
+  auto store = records::Store::open(path, records::Access::write, problem, why);
+  ASSERT_NE(store, nullptr) << why;
+  ServiceRecords kept(*store);
+  ReadBackRequest o = upload("v1.2");
+  o.records = &kept;
+  ReadBack rb;
+  ASSERT_EQ(before(o, rb), ReadBackStatus::go);
+  newVersion(1);
+  after(o, rb);  // fixture 2 keeps its version
+  EXPECT_EQ(kept.failure(), "");
+  std::vector<records::InventoryRow> rows;
+  ASSERT_TRUE(store->inventory(rows, why)) << why;
+  ASSERT_EQ(rows.size(), 2u);  // not the other maker's
+  EXPECT_EQ(rows[0].last.uid, "29A9:00000001");
+  EXPECT_EQ(rows[0].last.softwareVersion, 0x00010100);
+  EXPECT_EQ(rows[0].last.occasion, "after upload");
+  EXPECT_EQ(rows[0].last.line, "artnet:127.0.0.1:0:0:1");
+  EXPECT_EQ(rows[1].last.softwareVersion, 0x00010000);
+  EXPECT_TRUE(rows[1].behindOfModel);
 }
 
 }  // namespace
