@@ -83,7 +83,7 @@ function takeRun(data) {
 
 function apply(type, d) {
   if (type === 'reload') { loadState(); return; }
-  if (type === 'upload') { takeRun(d); return; }
+  if (type === 'upload') { takeRun(d); if (d.state === 'ended') loadRecords(); return; }
   const run = runs.get(d.upload);
   if (!run) return;
   run.dirty = true;
@@ -306,9 +306,37 @@ $('fixtures-form').addEventListener('submit', async (event) => {
   else box.append(table);
 });
 
+function recordTable(heads, rows) {
+  const table = el('table');
+  const hr = el('tr');
+  for (const h of heads) hr.append(el('th', '', h));
+  table.append(hr);
+  for (const r of rows) {
+    const tr = el('tr');
+    for (const v of r) tr.append(el('td', '', v === null || v === undefined ? '' : String(v)));
+    table.append(tr);
+  }
+  return table;
+}
+
 async function loadRecords() {
-  const { status, body } = await api('/api/history');
-  $('records').textContent = status === 200 ? '' : (body && body.error) || ('HTTP ' + status);
+  const box = $('records');
+  const history = await api('/api/history?limit=20');
+  if (history.status !== 200 || !history.body) {
+    box.textContent = (history.body && history.body.error) || ('HTTP ' + history.status);
+    return;
+  }
+  box.textContent = '';
+  box.append(el('h3', '', 'Latest uploads'));
+  if (!history.body.uploads.length) box.append(el('p', 'info', 'No upload recorded yet.'));
+  else box.append(recordTable(['Started', 'Image', 'Line', 'Result'], history.body.uploads.map((u) =>
+    [u.startedAt, u.image.name, u.line.label, u.result])));
+  const inventory = await api('/api/inventory');
+  if (inventory.status !== 200 || !inventory.body) return;
+  box.append(el('h3', '', 'Fixtures, last known version'));
+  if (!inventory.body.fixtures.length) box.append(el('p', 'info', 'No fixture read yet.'));
+  else box.append(recordTable(['UID', 'Model', 'Version', 'Line', 'Read'], inventory.body.fixtures.map((f) =>
+    [f.uid, f.model, f.softwareVersionHex + (f.olderThanOthersOfModel ? ' (older)' : ''), f.line, f.readAt])));
 }
 
 loadState();

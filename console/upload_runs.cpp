@@ -11,6 +11,7 @@
 #include "session/image.h"
 #include "session/line_targets.h"
 #include "session/report_json.h"
+#include "session/service_records.h"
 #include "session/session.h"
 
 using Json = nlohmann::ordered_json;
@@ -148,6 +149,8 @@ struct UploadRuns::Run final : SessionObserver {
   std::size_t size = 0;
   bool ended = false;
   std::vector<SessionLine> lines;
+  RecordsOpening recordsOpened;             // the service records, at their default place
+  std::unique_ptr<ServiceRecords> records;  // null: none kept
   std::unique_ptr<UploadSession> session;
   std::thread thread;
 };
@@ -219,6 +222,14 @@ UploadAnswer UploadRuns::start(UploadRequest request) {
   run->size = image->bytes.size();
 
   UploadPlan plan;
+  // Kept in the service records as the command line keeps its uploads; the
+  // upload goes on unrecorded when they cannot be written.
+  run->recordsOpened = openRecords("", records::Access::write);
+  if (run->recordsOpened.store != nullptr) {
+    run->records = std::make_unique<ServiceRecords>(*run->recordsOpened.store);
+    run->records->setImage(*image, profile->id, request.fast);
+    plan.records = run->records.get();
+  }
   plan.image = image;
   plan.profile = profile;
   plan.fast = request.fast;
