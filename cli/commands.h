@@ -7,5 +7,6 @@ int runUpload(const Options& options);
 int runList(const Options& options);
 int runDecode(const Options& options);
 int runFixtures(const Options& options);
+int runServe(const Options& options);
 int runHistory(const Options& options);
 int runInventory(const Options& options);

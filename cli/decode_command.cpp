@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "cli/exit_codes.h"
 #include "cli/file_bytes.h"
 #include "cli/output_check.h"
 #include "cli/terminal_operator.h"
@@ -14,6 +13,7 @@
 #include "device/virtual_device.h"
 #include "files/bounded_file.h"
 #include "files/shown_text.h"
+#include "session/exit_codes.h"
 
 namespace {
 

@@ -5,7 +5,6 @@
 #include <map>
 #include <memory>
 
-#include "cli/exit_codes.h"
 #include "cli/fleet_report.h"
 #include "cli/output_check.h"
 #include "engine/line.h"
@@ -14,6 +13,7 @@
 #include "engine/upload_pace.h"
 #include "files/shown_text.h"
 #include "session/address_list.h"
+#include "session/exit_codes.h"
 #include "session/read_back_lines.h"
 
 namespace {

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/output_check.h"
 #include "cli/read_back_view.h"
@@ -15,6 +14,7 @@
 #include "drivers/artnet_wire.h"
 #include "drivers/registry.h"
 #include "files/shown_text.h"
+#include "session/exit_codes.h"
 
 namespace {
 

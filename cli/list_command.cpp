@@ -5,15 +5,15 @@
 #include <cstdio>
 #include <memory>
 
-#include "cli/adapter_choice.h"
 #include "cli/commands.h"
-#include "cli/exit_codes.h"
 #include "cli/output_check.h"
 #include "cli/terminal_operator.h"
 #include "drivers/registry.h"
 #include "engine/line.h"
-#include "engine/link.h"
 #include "files/shown_text.h"
+#include "session/adapter_choice.h"
+#include "session/adapter_listing.h"
+#include "session/exit_codes.h"
 #include "session/line_targets.h"
 
 namespace {
@@ -23,33 +23,28 @@ namespace {
 int listOne(const Options& o, const std::string& name, const std::string& prefix,
             const std::string& wanted) {
   std::string error;
-  std::unique_ptr<Adapter> adapter = chooseAdapter(o, name, error);
+  std::unique_ptr<Adapter> adapter = chooseAdapter(o.driverSettings, o.serial, name, error);
   if (adapter == nullptr) {
     printError(stderr, error.c_str());
     return exitUsage;
   }
-  auto line = std::make_unique<Line>();
-  line->adapter = adapter.get();
-  if (!linkLoad(*line) || !linkList(*line)) {
-    std::fprintf(stderr, "error: %scannot list the adapters of \"%s\" (%s)\n", prefix.c_str(),
-                 adapter->name(), adapter->library());
+  AdapterListing listing;
+  if (!listAdapters(*adapter, listing, error)) {
+    std::fprintf(stderr, "error: %s%s\n", prefix.c_str(), error.c_str());
     return exitLineFailed;
   }
-  const int shown = std::clamp(line->iNumDevs, 0, kSerialSlots);
   bool found = wanted.empty();
   // The serial number first, so that scripts can take the first column.
-  for (int i = 0; i < shown; ++i) {
-    const std::string serial = line->pcBufLD[i];
-    if (!wanted.empty() && serial != wanted) continue;
+  for (const ListedAdapter& a : listing.adapters) {
+    if (!wanted.empty() && a.serial != wanted) continue;
     found = true;
-    const std::string detail = adapter->listingDetail(static_cast<std::size_t>(i));
-    std::printf("%s%s%s%s\n", prefix.c_str(), files::shown(serial).c_str(),
-                detail.empty() ? "" : "  ", files::shown(detail).c_str());
+    std::printf("%s%s%s%s\n", prefix.c_str(), files::shown(a.serial).c_str(),
+                a.detail.empty() ? "" : "  ", files::shown(a.detail).c_str());
   }
-  if (line->iNumDevs > kSerialSlots)
+  if (listing.attached > kSerialSlots)
     std::fprintf(stderr, "note: %s%d adapters attached; only the first %d are listed\n",
-                 prefix.c_str(), static_cast<int>(line->iNumDevs), kSerialSlots);
-  else if ((shown == 0 || !found) && !o.quiet)
+                 prefix.c_str(), listing.attached, kSerialSlots);
+  else if ((listing.adapters.empty() || !found) && !o.quiet)
     std::fprintf(stderr, "%sno adapter found%s\n", prefix.c_str(),
                  wanted.empty() ? "" : (" with serial " + files::quoted(wanted)).c_str());
   return exitDone;

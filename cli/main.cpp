@@ -2,11 +2,11 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/options.h"
 #include "cli/output_check.h"
 #include "cli/std_streams.h"
+#include "session/exit_codes.h"
 
 // UPLOADER_VERSION: the version text the build writes (cmake/Version.cmake).
 #include "uploader_version.h"
@@ -39,6 +39,8 @@ int main(int argc, char** argv) {
       return runDecode(options);
     case Command::fixtures:
       return runFixtures(options);
+    case Command::serve:
+      return runServe(options);
     case Command::history:
       return runHistory(options);
     case Command::inventory:

@@ -4,13 +4,13 @@
 #include <iterator>
 #include <vector>
 
-#include "cli/nearest_word.h"
 #include "cli/since_date.h"
 #include "drivers/rdm_wire.h"
 #include "drivers/registry.h"
 #include "files/shown_text.h"
 #include "profiles/profiles.h"
 #include "session/address_list.h"
+#include "session/nearest_word.h"
 
 namespace {
 
@@ -23,7 +23,8 @@ enum : unsigned {
   kHistory = 16,
   kInventory = 32,
   kRecords = kHistory | kInventory,
-  kAny = kUpload | kList | kDecode | kFixtures | kRecords
+  kServe = 64,
+  kAny = kUpload | kList | kDecode | kFixtures | kRecords | kServe
 };
 
 // Beyond 10 ms a node's lines could no longer take turns within a pause.
@@ -195,6 +196,29 @@ bool applyRdmUid(Options& o, const std::string& v, std::string& e) {
   return true;
 }
 
+// "HOST:PORT" or "[V6]:PORT", the port 0 to 65535 (0: any free port).
+bool applyListen(Options& o, const std::string& v, std::string& e) {
+  const std::size_t colon = v.rfind(':');
+  long port = 0;
+  const std::string host = colon == std::string::npos ? "" : v.substr(0, colon);
+  const bool bracketed = host.size() > 2 && host.front() == '[' && host.back() == ']';
+  if (colon == std::string::npos || host.empty() ||
+      (host.find(':') != std::string::npos && !bracketed) ||
+      !parseWholeNumber(v.substr(colon + 1), 0, 65535, port) || files::shown(v) != v) {
+    e = "--listen takes HOST:PORT (127.0.0.1:8417, 0.0.0.0:8417, [::1]:8417; port 0: any "
+        "free port), not " +
+        files::quoted(v);
+    return false;
+  }
+  o.listen = v;
+  return true;
+}
+
+bool applyTokenFile(Options& o, const std::string& v, std::string& e) {
+  o.tokenFile = v;
+  return notEmpty(v, e, "--token-file");
+}
+
 bool applyRecords(Options& o, const std::string& v, std::string& e) {
   o.recordsFile = v;
   return notEmpty(v, e, "--records");
@@ -277,6 +301,10 @@ const OptionRow kOptions[] = {
      applyImage},
     {"--result", nullptr, "WORD", kHistory, "uploads that ended so (done, failed, unfinished...)",
      applyResult},
+    {"--listen", nullptr, "HOST:PORT", kServe, "where the console listens (127.0.0.1:8417)",
+     applyListen},
+    {"--token-file", nullptr, "FILE", kServe, "the console's access token from FILE, not a new one",
+     applyTokenFile},
     {"--out", nullptr, "IMAGE", kDecode, "write the image the device received to IMAGE", applyOut},
     {"--expect", nullptr, "FILE", kDecode,
      "compare the received image with FILE (exit 3 if it differs)", applyExpect},
@@ -343,6 +371,7 @@ Command commandNamed(const std::string& word) {
   if (word == "fixtures") return Command::fixtures;
   if (word == "history") return Command::history;
   if (word == "inventory") return Command::inventory;
+  if (word == "serve") return Command::serve;
   return Command::none;
 }
 
@@ -360,6 +389,8 @@ unsigned commandBit(Command c) {
       return kHistory;
     case Command::inventory:
       return kInventory;
+    case Command::serve:
+      return kServe;
     case Command::none:
       break;
   }
@@ -380,6 +411,8 @@ const char* commandName(Command c) {
       return "history";
     case Command::inventory:
       return "inventory";
+    case Command::serve:
+      return "serve";
     case Command::none:
       break;
   }
@@ -388,7 +421,7 @@ const char* commandName(Command c) {
 
 std::string unknownCommand(const std::string& word) {
   const std::string near =
-      nearestWord(word, {"upload", "list", "decode", "fixtures", "history", "inventory"});
+      nearestWord(word, {"upload", "list", "decode", "fixtures", "history", "inventory", "serve"});
   return "unknown command " + files::quoted(word) +
          (near.empty() ? " (try --help)" : " (did you mean " + near + "?)");
 }
@@ -418,6 +451,7 @@ const char* const kUsageLines[] = {
     ("  uploader-cli history [--since DATE] [--image SHA|NAME] [--adapter NAME]\n"
      "                       [--result WORD]     the uploads the service records hold\n"),
     "  uploader-cli inventory [options]         each fixture's last reading over RDM\n",
+    "  uploader-cli serve [--listen HOST:PORT]  the rig console, a page to run uploads\n",
 };
 
 }  // namespace
@@ -484,7 +518,8 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
 
   if (words.empty())
     return usage(
-        "no command given: upload, list, decode, fixtures, history or inventory (try --help)");
+        "no command given: upload, list, decode, fixtures, history, inventory or serve (try "
+        "--help)");
   o.command = commandNamed(words[0]);
   if (o.command == Command::none) return usage(unknownCommand(words[0]));
   for (const OptionRow* opt : given)
@@ -508,7 +543,7 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
     return usage("decode checks one device: give --address one address");
   const std::size_t wanted = o.command == Command::list || o.command == Command::fixtures ||
                                      o.command == Command::history ||
-                                     o.command == Command::inventory
+                                     o.command == Command::inventory || o.command == Command::serve
                                  ? 1
                                  : 2;
   if (words.size() < wanted)
@@ -533,7 +568,8 @@ std::string helpText(Command command) {
       "interrupted is simply started again. Uploads and readings are kept in the service\n"
       "records, which history and inventory ask.\n\nUsage:\n";
   const Command commands[] = {Command::upload,   Command::list,    Command::decode,
-                              Command::fixtures, Command::history, Command::inventory};
+                              Command::fixtures, Command::history, Command::inventory,
+                              Command::serve};
   for (std::size_t i = 0; i < std::size(commands); ++i)
     if (all || commands[i] == command) t += kUsageLines[i];
   if (all) t += "  uploader-cli COMMAND --help | --version\n";
@@ -542,7 +578,7 @@ std::string helpText(Command command) {
     if (!all && (opt.commands & commandBit(command)) == 0) continue;
     std::string where;
     for (Command c : {Command::upload, Command::list, Command::decode, Command::fixtures,
-                      Command::history, Command::inventory})
+                      Command::history, Command::inventory, Command::serve})
       if (all && (opt.commands & commandBit(c)) != 0)
         where += std::string(where.empty() ? "" : ", ") + commandName(c);
     t += helpRow(opt, where);
@@ -567,6 +603,15 @@ std::string helpText(Command command) {
          "Before sending, the image's size and SHA-256 are shown (on standard error) to be\n"
          "matched with the release notes; a file that looks like Intel HEX, S-records, ELF\n"
          "or a zip archive, or an empty one, is refused (exit 2) unless --force is given.\n";
+  if (all || command == Command::serve)
+    t += "\n"
+         "serve prints the address to open first (console: http://127.0.0.1:8417/?token=...),\n"
+         "with a new random token each start (or the one in --token-file): every call needs\n"
+         "it. --listen HOST:0 takes any free port. An address other than loopback (--listen\n"
+         "0.0.0.0:8417) makes the console reachable from the network: anyone with the token\n"
+         "can upload. It runs until Ctrl-C or SIGTERM, then stops every upload cleanly and\n"
+         "ends with 130. Not in the Windows build (exit 64 there). docs/console.md has the API.\n";
+  if (command == Command::serve) return t;
   if (all || (command != Command::list && command != Command::decode))
     t += "\n"
          "Every upload and every fixture read over RDM goes into the service records, a\n"

@@ -7,7 +7,7 @@
 
 #include "drivers/registry.h"
 
-enum class Command { none, upload, list, decode, fixtures, history, inventory };
+enum class Command { none, upload, list, decode, fixtures, history, inventory, serve };
 
 struct Options {
   Command command = Command::none;
@@ -46,6 +46,10 @@ struct Options {
   std::string since;        // history --since, as UTC text; "": from the first
   std::string image;        // history --image: a SHA-256 or the image's name
   std::string result;       // history --result: a result word or "unfinished"
+
+  // serve: the console page.
+  std::string listen = "127.0.0.1:8417";  // --listen HOST:PORT; loopback unless given
+  std::string tokenFile;                  // "": a new random token
 
   std::string out;     // decode: write the received image here
   std::string expect;  // decode: compare the received image with this file

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/exit_codes.h"
+#include "session/exit_codes.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "cli/exit_codes.h"
 #include "cli/output_check.h"
 #include "cli/terminal_operator.h"
 #include "drivers/registry.h"
 #include "files/shown_text.h"
 #include "profiles/profiles.h"
+#include "session/exit_codes.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "cli/record_result.h"
 
-#include "cli/exit_codes.h"
 #include "files/shown_text.h"
+#include "session/exit_codes.h"
 
 const char* resultWord(int exitCode) {
   switch (exitCode) {

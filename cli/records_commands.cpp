@@ -3,11 +3,11 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "cli/exit_codes.h"
 #include "cli/output_check.h"
 #include "cli/records_output.h"
 #include "cli/terminal_operator.h"
 #include "files/shown_text.h"
+#include "session/exit_codes.h"
 #include "session/service_records.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "cli/exit_codes.h"
 #include "cli/terminal_operator.h"
 #include "files/shown_text.h"
+#include "session/exit_codes.h"
 
 bool RecordsUse::open(const Options& o, std::string& why) {
   if (o.noRecords) return true;

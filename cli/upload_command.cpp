@@ -6,10 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "cli/adapter_choice.h"
 #include "cli/commands.h"
 #include "cli/dry_run.h"
-#include "cli/exit_codes.h"
 #include "cli/file_bytes.h"
 #include "cli/fleet_report.h"
 #include "cli/labelled_log.h"
@@ -24,51 +22,15 @@
 #include "files/bounded_file.h"
 #include "files/shown_text.h"
 #include "profiles/profiles.h"
+#include "session/adapter_choice.h"
 #include "session/address_list.h"
+#include "session/exit_codes.h"
 #include "session/image.h"
 #include "session/line_targets.h"
 #include "session/record_log.h"
 #include "session/session.h"
 
 namespace {
-
-// The exit status one upload comes to.
-int exitFor(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::done:
-      return exitDone;
-    case Outcome::notVerified:
-      return exitNotIntact;
-    case Outcome::refused:
-      return exitFileRefused;
-    case Outcome::stopped:
-      return exitInterrupted;
-    case Outcome::failed:
-    case Outcome::skipped:
-      break;
-  }
-  return exitLineFailed;
-}
-
-// The exit status of several uploads: a stop first, then refusals (when
-// nothing at all was sent), failures, an unverified image, a capture lost.
-int exitForAll(const std::vector<UploadReport>& uploads) {
-  bool stopped = false, failed = false, unverified = false, allRefused = true, lost = false;
-  for (const UploadReport& u : uploads) {
-    stopped = stopped || u.outcome == Outcome::stopped;
-    failed = failed || u.outcome == Outcome::failed || u.outcome == Outcome::refused ||
-             u.outcome == Outcome::skipped;
-    unverified = unverified || u.outcome == Outcome::notVerified;
-    allRefused = allRefused && u.outcome == Outcome::refused;
-    lost = lost || !u.captureLost.empty();
-  }
-  if (stopped) return exitInterrupted;
-  if (allRefused && !uploads.empty()) return exitFileRefused;
-  if (failed) return exitLineFailed;
-  if (unverified) return exitNotIntact;
-  if (lost) return exitOutputFailed;
-  return exitDone;
-}
 
 // What an upload's line is called in its record line.
 std::string recordWhere(const Options& o, const LineTarget& target, bool several,
@@ -302,7 +264,8 @@ bool makeLines(const Options& o, const std::vector<LineTarget>& targets, bool se
   }
   for (LineTarget target : targets) {
     std::string error;
-    std::unique_ptr<Adapter> adapter = chooseAdapter(o, target.adapter, error);
+    std::unique_ptr<Adapter> adapter =
+        chooseAdapter(o.driverSettings, o.serial, target.adapter, error);
     if (adapter == nullptr) {
       why = several ? target.label + ": " + error : error;
       return false;

@@ -1,6 +1,9 @@
 # nlohmann/json (header-only) from Debian's nlohmann-json3-dev, as the
 # target uploader_json. A cross build does not search the build machine's
 # /usr/include, so it sees the library's own folder through a link.
+if(TARGET uploader_json)
+  return()
+endif()
 add_library(uploader_json INTERFACE)
 if(CMAKE_CROSSCOMPILING)
   find_path(NLOHMANN_JSON_INCLUDE nlohmann/json.hpp

@@ -5,6 +5,8 @@
 #            unchanged under every front end and with every driver);
 #   device/  includes nothing of engine/'s frame code (a receiver model that
 #            calls the sender's code would check nothing);
+#   console/ includes nothing of cli/ (two front ends side by side, both on
+#            the session library);
 #   session/ includes no front end, writes nothing to standard output or
 #            error and never ends the process (front ends decide all that);
 #   records/ includes nothing of the house but itself (it knows SQLite only),
@@ -29,6 +31,7 @@ check_includes() {
 
 check_includes engine 'drivers/|device/|ui/|cli/|session/' "drivers/, device/, ui/, cli/ or session/"
 check_includes session 'cli/|ui/|console/' "a front end (cli/, ui/, console/)"
+check_includes console 'cli/|ui/' "another front end (cli/, ui/)"
 check_includes records 'engine/|drivers/|device/|files/|profiles/|session/|cli/|ui/|console/' \
   "another room of the house (it knows SQLite only)"
 

@@ -6,8 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
-quickstart_packages=(build-essential cmake ninja-build googletest libgtest-dev nlohmann-json3-dev
-  libsqlite3-dev)
+quickstart_packages=(build-essential cmake ninja-build pkg-config googletest libgtest-dev nlohmann-json3-dev
+  libsqlite3-dev libcpp-httplib-dev)
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
@@ -21,6 +21,7 @@ packages=(
   ola iproute2
   python3-jsonschema
   libsqlite3-dev sqlite3 curl ca-certificates
+  libcpp-httplib-dev chromium chromium-driver python3-selenium
 )
 [ "${1:-}" = quickstart ] && packages=("${quickstart_packages[@]}")
 missing=()

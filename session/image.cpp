@@ -107,3 +107,16 @@ bool loadImage(const std::string& path, ImageBytes& image, std::string& error) {
   image.sha256 = sha256Hex(image.bytes.data(), image.bytes.size());
   return true;
 }
+
+ImageBytes imageOfBytes(const std::string& name, std::vector<std::uint8_t> bytes) {
+  ImageBytes image;
+  image.name = name;
+  image.fileSize = bytes.size();
+  if (bytes.size() > kLargestImage) {
+    image.tooLarge = true;
+    return image;
+  }
+  image.sha256 = sha256Hex(bytes.data(), bytes.size());
+  image.bytes = std::move(bytes);
+  return image;
+}

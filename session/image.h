@@ -31,3 +31,8 @@ ImageLooks imageLooks(const std::vector<std::uint8_t>& bytes);
 // Why a file that looks like `looks` is refused and how to get a raw image
 // from it, one line after another; "" for a raw image.
 std::string imageRefusal(ImageLooks looks, const std::string& path);
+
+// An image given as bytes rather than a file (one sent from a browser):
+// `name` is what reports show for it. Bytes over kLargestImage make it too
+// large, as a file would be.
+ImageBytes imageOfBytes(const std::string& name, std::vector<std::uint8_t> bytes);

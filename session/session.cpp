@@ -23,6 +23,7 @@
 #include "session/capture_spool.h"
 #include "session/capture_tap.h"
 #include "session/event_queue.h"
+#include "session/line_lock.h"
 #include "session/stop_requests.h"
 
 namespace {
@@ -347,17 +348,33 @@ void UploadSession::runLine(Shared& shared, Running& fl) {
   else
     for (int a : plan_.addresses) uploads.push_back({a});
 
+  // A USB or serial adapter is opened by one upload at a time, whichever
+  // process runs it (the command line, the console): the second is refused.
+  LineLock lineLock;
+  std::string lineBusy;
+  if (fl.adapterMade->simulatedLine() == nullptr && fl.adapterMade->callsMayBlock())
+    lineLock.take(lineLockFolder(), lineLockKey(*fl.target), lineBusy);
+
   CaptureWriter capture;
   std::unique_ptr<CaptureTap> tap;
   Adapter* adapter = fl.adapterMade;
   std::string captureError;
-  if (!fl.capturePath.empty() && capture.open(fl.capturePath, captureError)) {
+  if (lineBusy.empty() && !fl.capturePath.empty() && capture.open(fl.capturePath, captureError)) {
     shared.spool.join(capture);
     tap = std::make_unique<CaptureTap>(*fl.adapterMade, capture);
     adapter = tap.get();
   }
   bool first = true;
   for (const std::vector<int>& addresses : uploads) {
+    if (!lineBusy.empty()) {
+      if (first) shared.gate.arrive(false);
+      UploadReport refused = reportOf(fl, addresses, Outcome::refused, lineBusy);
+      refused.closing = lineBusy;
+      refused.closingIsError = true;
+      shared.events.closingBox(fl.index, lineBusy, true);
+      fl.results.push_back(refused);
+      break;
+    }
     if (!captureError.empty()) {
       if (first) shared.gate.arrive(false);
       // A stop while waiting for a FIFO's reader: nothing sent, and stopped.

@@ -8,10 +8,10 @@
 #include <set>
 #include <sstream>
 
-#include "cli/nearest_word.h"
 #include "cli/record_result.h"
 #include "cli/upload_views.h"
 #include "session/image.h"
+#include "session/nearest_word.h"
 #include "session/record_log.h"
 #include "session/sha256.h"
 #include "tests/support/temp_folder.h"

@@ -209,3 +209,30 @@ TEST(Options, HelpTextListsEveryAdapterAndEveryOptionInShortLines) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Options, ServeListensOnLoopbackUnlessToldAndTakesItsOwnOptionsOnly) {
+  Options o;
+  ASSERT_EQ(parse({"serve"}, o).status, ParseStatus::run);
+  EXPECT_EQ(o.command, Command::serve);
+  EXPECT_EQ(o.listen, "127.0.0.1:8417");
+  EXPECT_TRUE(o.tokenFile.empty());
+  Options given;
+  ASSERT_EQ(parse({"serve", "--listen", "[::1]:0", "--token-file", "t.txt"}, given).status,
+            ParseStatus::run);
+  EXPECT_EQ(given.listen, "[::1]:0");
+  EXPECT_EQ(given.tokenFile, "t.txt");
+  for (std::vector<const char*> bad : {std::vector<const char*>{"serve", "--listen", "8417"},
+                                       {"serve", "--listen", "::1:8417"},
+                                       {"serve", "--listen", "127.0.0.1:65536"},
+                                       {"serve", "--listen", ":8417"},
+                                       {"serve", "--fast"},
+                                       {"upload", "fw.bin", "--listen", "127.0.0.1:1"},
+                                       {"serve", "extra"}}) {
+    Options x;
+    EXPECT_EQ(parse(bad, x).status, ParseStatus::usage) << bad.back();
+  }
+}
+
+}  // namespace

@@ -6,10 +6,10 @@
 // schema test validates what this prints.
 #include <cstdio>
 
-#include "cli/fleet_report.h"
 #include "cli/options.h"
 #include "cli/read_back_view.h"
 #include "drivers/artnet.h"
+#include "session/report_json.h"
 #include "tests/net/fake_node.h"
 #include "tests/net/fake_rdm_node.h"
 #include "tests/net/read_back_tuning.h"

@@ -1,9 +1,8 @@
-#include "cli/adapter_choice.h"
+#include "session/adapter_choice.h"
 
 #include <vector>
 
-#include "cli/nearest_word.h"
-#include "drivers/registry.h"
+#include "session/nearest_word.h"
 
 namespace {
 
@@ -30,27 +29,27 @@ std::string serialDrivers() {
 
 }  // namespace
 
-std::unique_ptr<Adapter> chooseAdapter(const Options& o, const std::string& given,
-                                       std::string& error) {
+std::unique_ptr<Adapter> chooseAdapter(const DriverSettings& settings, const std::string& serial,
+                                       const std::string& given, std::string& error) {
   const std::string name = given.empty() ? defaultAdapterName() : given;
   const DriverEntry* chosen = findDriver(name);
   if (chosen == nullptr) {
     error = unknownAdapter(name);
     return nullptr;
   }
-  for (const DriverSetting& given : o.driverSettings) {
+  for (const DriverSetting& given : settings) {
     const DriverEntry* owner = driverOfOption(given.name);
     if (chosen != nullptr && owner != nullptr && owner != chosen) {
       error = given.name + " applies to --adapter " + owner->usage + " only, not to " + name;
       return nullptr;
     }
   }
-  if (!o.serial.empty() && !chosen->takesSerial) {
+  if (!serial.empty() && !chosen->takesSerial) {
     error = "--serial applies to the adapters chosen by serial number (" + serialDrivers() +
             "), not to " + name;
     return nullptr;
   }
-  std::unique_ptr<Adapter> adapter = makeAdapter(name, o.driverSettings, error);
+  std::unique_ptr<Adapter> adapter = makeAdapter(name, settings, error);
   if (adapter == nullptr) error = "--adapter: " + error;
   return adapter;
 }

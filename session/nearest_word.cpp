@@ -1,4 +1,4 @@
-#include "cli/nearest_word.h"
+#include "session/nearest_word.h"
 
 #include <algorithm>
 

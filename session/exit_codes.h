@@ -1,4 +1,5 @@
-// What uploader-cli's exit status means.
+// What uploader-cli's exit status means; the JSON report (session/report_json.h)
+// carries the same numbers, from the command line or the console.
 #pragma once
 
 enum ExitCode : int {
