@@ -37,39 +37,6 @@ class TerminalReadBack final : public ReadBackObserver {
   const std::string label_;
 };
 
-int exitFor(ReadBackStatus status) {
-  switch (status) {
-    case ReadBackStatus::go:
-      return exitDone;
-    case ReadBackStatus::noRdm:
-      return exitUsage;
-    case ReadBackStatus::lineFailed:
-      return exitLineFailed;
-    case ReadBackStatus::stopped:
-      return exitInterrupted;
-    case ReadBackStatus::notConfirmed:
-      break;
-  }
-  return exitReadBack;
-}
-
-// A stop first, then what went wrong before: a usage error, a line not
-// reached, a fixture not confirmed.
-int rank(int status) {
-  switch (status) {
-    case exitDone:
-      return 0;
-    case exitInterrupted:
-      return 5;
-    case exitUsage:
-      return 4;
-    case exitLineFailed:
-      return 3;
-    default:
-      return 2;
-  }
-}
-
 }  // namespace
 
 rdm::Uid controllerUid(const Options& o) {
@@ -118,14 +85,7 @@ int ReadBackRun::setLines(const std::vector<LineTarget>& lines) {
   return exitDone;
 }
 
-int ReadBackRun::worst() const {
-  int status = exitDone;
-  for (const LineReadBack& l : lines_) {
-    const int s = exitFor(l.status);
-    if (rank(s) > rank(status)) status = s;
-  }
-  return status;
-}
+int ReadBackRun::worst() const { return readBackExit(lines_); }
 
 int ReadBackRun::before() {
   if (lines_.empty()) return exitDone;

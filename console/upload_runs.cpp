@@ -1,6 +1,8 @@
 #include "console/upload_runs.h"
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -8,8 +10,10 @@
 #include "profiles/profiles.h"
 #include "session/adapter_choice.h"
 #include "session/address_list.h"
+#include "session/exit_codes.h"
 #include "session/image.h"
 #include "session/line_targets.h"
+#include "session/read_back_lines.h"
 #include "session/report_json.h"
 #include "session/service_records.h"
 #include "session/session.h"
@@ -51,6 +55,18 @@ Json resultJson(const UploadReport& r) {
           {"reason", r.reason},       {"bytes", r.bytes},
           {"total", r.total},         {"seconds", r.seconds}};
 }
+
+// A line's read-back as the console shows it: each text a log line of that line.
+class ReadBackNotes final : public ReadBackObserver {
+ public:
+  explicit ReadBackNotes(std::function<void(const std::string&)> say) : say_(std::move(say)) {}
+  void reading(const std::string& text) override { say_(text); }
+  void notice(const std::string& text) override { say_(text); }
+  void problem(const std::string& text) override { say_("error: " + text); }
+
+ private:
+  std::function<void(const std::string&)> say_;
+};
 
 }  // namespace
 
@@ -115,6 +131,21 @@ struct UploadRuns::Run final : SessionObserver {
     publish("result", data);
   }
 
+  // Reads every line's fixtures back, before or after the upload, each
+  // line's texts in its log; the exit status that comes to.
+  int readAll(bool after) {
+    std::vector<std::unique_ptr<ReadBackNotes>> notes;
+    for (std::size_t i = 0; i < readBack.size(); ++i)
+      notes.push_back(
+          std::make_unique<ReadBackNotes>([this, i](const std::string& t) { logLine(i, t); }));
+    const LineObservers observers = [&](std::size_t i) -> ReadBackObserver& { return *notes[i]; };
+    if (after)
+      readBackLinesAfter(readBack, observers);
+    else
+      readBackLinesBefore(readBack, observers);
+    return readBackExit(readBack);
+  }
+
   Json stateJson() const {
     Json lines = Json::array();
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -153,6 +184,9 @@ struct UploadRuns::Run final : SessionObserver {
   std::unique_ptr<ServiceRecords> records;  // null: none kept
   std::unique_ptr<UploadSession> session;
   std::thread thread;
+  // read_back=1: each line's fixtures over RDM before and after the upload.
+  std::vector<LineReadBack> readBack;
+  std::atomic<bool> stopAsked{false};  // the page's Stop, for the read-back's waits
 };
 
 UploadRuns::UploadRuns(EventLog& events) : events_(events) {}
@@ -192,16 +226,12 @@ UploadAnswer UploadRuns::start(UploadRequest request) {
   std::vector<LineTarget> targets;
   if (lineTargets({request.adapters, "", {}}, targets, error) != LineProblem::none)
     return refuse(400, error);
-  if (request.readBack) {
+  if (request.readBack)
     for (const LineTarget& t : targets) {
       RdmPort port;
       std::string why;
       if (!adapterRdmPort(t.adapter, port, why)) return refuse(400, "read_back: " + why);
     }
-    return refuse(400,
-                  "read_back: the console does not read fixtures back yet; start the upload "
-                  "without it, or run uploader-cli upload --read-back");
-  }
   auto run = std::make_unique<Run>(0, events_);
   for (const LineTarget& target : targets) {
     std::unique_ptr<Adapter> adapter = chooseAdapter({}, "", target.adapter, error);
@@ -214,6 +244,16 @@ UploadAnswer UploadRuns::start(UploadRequest request) {
     run->rows.push_back(row);
   }
   run->pace = ProgressPace(run->rows.size(), kProgressEveryMs);
+  if (request.readBack)
+    for (const LineTarget& t : targets) {
+      LineReadBack l;
+      l.label = t.label;
+      l.request.adapter = t.adapter;
+      l.request.profile = profile;
+      l.request.addresses = addresses;
+      l.request.stop = &run->stopAsked;
+      run->readBack.push_back(std::move(l));
+    }
   run->summary.file = image->name;
   run->summary.sha256 = image->sha256;
   run->summary.profile = profile->id;
@@ -229,6 +269,7 @@ UploadAnswer UploadRuns::start(UploadRequest request) {
     run->records = std::make_unique<ServiceRecords>(*run->recordsOpened.store);
     run->records->setImage(*image, profile->id, request.fast);
     plan.records = run->records.get();
+    for (LineReadBack& l : run->readBack) l.request.records = run->records.get();
   }
   plan.image = image;
   plan.profile = profile;
@@ -255,11 +296,23 @@ UploadAnswer UploadRuns::start(UploadRequest request) {
   runs_[id] = std::move(run);
   try {
     r.thread = std::thread([this, &r] {
-      const std::vector<UploadReport> reports = r.session->run();
+      // With read-back, nothing is sent unless every line's fixtures were read first.
+      int readStatus = r.readBack.empty() ? exitDone : r.readAll(false);
+      if (readStatus == exitDone && r.stopAsked) readStatus = exitInterrupted;
+      std::vector<UploadReport> reports;
+      if (readStatus == exitDone) reports = r.session->run();
+      int status = readStatus != exitDone ? readStatus : exitForAll(reports);
+      if (status == exitDone && !r.readBack.empty()) status = r.readAll(true);
       {
         std::lock_guard<std::mutex> runLock(r.mutex);
         r.summary.uploads = reports;
-        r.summary.exitStatus = exitForAll(reports);
+        r.summary.exitStatus = status;
+        if (!r.readBack.empty()) r.summary.readBack = &r.readBack;
+        if (readStatus != exitDone)
+          r.summary.refusal = readStatus == exitInterrupted
+                                  ? "stopped while reading the fixtures before the upload"
+                                  : "the read-back before the upload did not find every line's "
+                                    "fixtures (see the log); nothing was sent";
         r.ended = true;
         r.publish("upload", r.stateJson());
       }
@@ -286,6 +339,7 @@ bool UploadRuns::stop(std::uint64_t id) {
   std::lock_guard<std::mutex> lock(mutex_);
   const auto found = runs_.find(id);
   if (found == runs_.end()) return false;
+  found->second->stopAsked = true;
   found->second->session->stop();
   return true;
 }
@@ -323,6 +377,7 @@ void UploadRuns::stopAll() {
     std::lock_guard<std::mutex> lock(mutex_);
     closing_ = true;
     for (auto& [id, run] : runs_) {
+      run->stopAsked = true;
       run->session->stop();
       running.push_back(run.get());
     }

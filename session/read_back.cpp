@@ -14,10 +14,15 @@ namespace {
 
 Clock& clockOf(const ReadBackTuning& t) { return t.clock != nullptr ? *t.clock : realClock(); }
 
-// Waits `ms` in short steps; false as soon as a stop is asked for (Ctrl-C).
-bool pauseUnlessStopped(Clock& clock, unsigned ms) {
+// A stop of the whole process (Ctrl-C), or of this read-back alone.
+bool halted(const ReadBackRequest& o) {
+  return stopRequested() || (o.stop != nullptr && o.stop->load());
+}
+
+// Waits `ms` in short steps; false as soon as a stop is asked for.
+bool pauseUnlessStopped(const ReadBackRequest& o, Clock& clock, unsigned ms) {
   const std::int64_t end = clock.nowMicros() + std::int64_t{ms} * 1000;
-  while (!stopRequested()) {
+  while (!halted(o)) {
     const std::int64_t now = clock.nowMicros();
     if (now >= end) return true;
     clock.pauseUntil(std::min(end, now + 100'000));
@@ -64,7 +69,7 @@ ReadBackStatus readBackBefore(const ReadBackRequest& o, ReadBack& rb, ReadBackOb
   }
   if (!transport.portNote().empty()) observer.notice(transport.portNote());
   artnet::RdmConversation rdm(transport, clockOf(t), rb.portAddress, o.controller, t.timeouts,
-                              stopRequested);
+                              [&o] { return halted(o); });
   // A profile whose resets go to every address upgrades every fixture on
   // the line; the others only the one at the chosen address.
   const ReleaseProfile* profile = o.profile;
@@ -74,7 +79,7 @@ ReadBackStatus readBackBefore(const ReadBackRequest& o, ReadBack& rb, ReadBackOb
   if (rdm.stopped()) return stopped(observer);
   if (tod && !why.empty()) observer.notice("note: read back: " + why);
   for (const rdm::Uid& uid : uids) {
-    if (stopRequested()) return stopped(observer);  // before anything was sent
+    if (halted(o)) return stopped(observer);  // before anything was sent
     if (uid.manufacturer != kFixtureManufacturer) continue;
     const artnet::FixtureReading r = artnet::readFixture(rdm, uid, o.models);
     if (rdm.stopped()) return stopped(observer);
@@ -135,7 +140,7 @@ ReadBackStatus readBackAfter(const ReadBackRequest& o, ReadBack& rb, ReadBackObs
   if (!o.quiet)
     observer.notice("waiting " + std::to_string(settleMs / 1000) +
                     " s for the fixtures to restart, then reading them again");
-  if (!pauseUnlessStopped(clock, settleMs)) return stopped(observer);
+  if (!pauseUnlessStopped(o, clock, settleMs)) return stopped(observer);
 
   std::string why;
   artnet::UdpRdmTransport transport;
@@ -148,7 +153,7 @@ ReadBackStatus readBackAfter(const ReadBackRequest& o, ReadBack& rb, ReadBackObs
   artnet::RdmTimeouts bounded = t.timeouts;
   bounded.totalMs = std::min(bounded.totalMs, t.afterBoundMs);
   artnet::RdmConversation rdm(transport, clock, rb.portAddress, o.controller, bounded,
-                              stopRequested);
+                              [&o] { return halted(o); });
   const std::size_t n = rb.targets.size();
   std::vector<artnet::FixtureReading> after(n);
   std::vector<bool> changed(n, false);
@@ -156,7 +161,7 @@ ReadBackStatus readBackAfter(const ReadBackRequest& o, ReadBack& rb, ReadBackObs
   for (;;) {
     bool all = true;
     for (std::size_t i = 0; i < n; ++i) {
-      if (stopRequested()) return stopped(observer);
+      if (halted(o)) return stopped(observer);
       if (changed[i]) continue;
       const artnet::FixtureReading read = artnet::readFixture(rdm, rb.targets[i].uid, false);
       if (rdm.stopped()) return stopped(observer);
@@ -175,7 +180,7 @@ ReadBackStatus readBackAfter(const ReadBackRequest& o, ReadBack& rb, ReadBackObs
       all = all && changed[i];
     }
     if (all || rdm.outOfTime() || clock.nowMicros() >= bound) break;
-    if (!pauseUnlessStopped(clock, t.retryPauseMs)) return stopped(observer);
+    if (!pauseUnlessStopped(o, clock, t.retryPauseMs)) return stopped(observer);
   }
 
   int failed = 0;

@@ -4,6 +4,7 @@
 // a fixture answered afterwards with a version other than before.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -58,6 +59,9 @@ struct ReadBackRequest {
   rdm::Uid controller = artnet::kDefaultController;
   bool models = false;                // read each target's model description too (--model)
   ServiceRecords* records = nullptr;  // each reading goes in; null: none kept
+  // Besides a stop of the whole process, a stop of this read-back alone (a
+  // console's Stop button); null: none.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // With --model: the targets whose DEVICE_INFO model ID is none of `models`

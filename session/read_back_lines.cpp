@@ -3,6 +3,8 @@
 #include <system_error>
 #include <thread>
 
+#include "session/exit_codes.h"
+
 namespace {
 
 using Step = ReadBackStatus (*)(const ReadBackRequest&, ReadBack&, ReadBackObserver&,
@@ -41,4 +43,48 @@ void readBackLinesBefore(std::vector<LineReadBack>& lines, const LineObservers& 
 void readBackLinesAfter(std::vector<LineReadBack>& lines, const LineObservers& observers,
                         const ReadBackTuning& tuning) {
   runAll(lines, observers, tuning, readBackAfter);
+}
+
+namespace {
+
+int exitOf(ReadBackStatus status) {
+  switch (status) {
+    case ReadBackStatus::go:
+      return exitDone;
+    case ReadBackStatus::noRdm:
+      return exitUsage;
+    case ReadBackStatus::lineFailed:
+      return exitLineFailed;
+    case ReadBackStatus::stopped:
+      return exitInterrupted;
+    case ReadBackStatus::notConfirmed:
+      break;
+  }
+  return exitReadBack;
+}
+
+int rank(int status) {
+  switch (status) {
+    case exitDone:
+      return 0;
+    case exitInterrupted:
+      return 5;
+    case exitUsage:
+      return 4;
+    case exitLineFailed:
+      return 3;
+    default:
+      return 2;
+  }
+}
+
+}  // namespace
+
+int readBackExit(const std::vector<LineReadBack>& lines) {
+  int status = exitDone;
+  for (const LineReadBack& l : lines) {
+    const int s = exitOf(l.status);
+    if (rank(s) > rank(status)) status = s;
+  }
+  return status;
 }

@@ -27,3 +27,8 @@ void readBackLinesBefore(std::vector<LineReadBack>& lines, const LineObservers& 
                          const ReadBackTuning& tuning = {});
 void readBackLinesAfter(std::vector<LineReadBack>& lines, const LineObservers& observers,
                         const ReadBackTuning& tuning = {});
+
+// The exit status the read-back of these lines comes to, from each line's
+// last step: a stop first, then a usage error, a line not reached, a
+// fixture not confirmed (exitReadBack); exitDone when every line went well.
+int readBackExit(const std::vector<LineReadBack>& lines);
