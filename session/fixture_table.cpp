@@ -7,11 +7,13 @@
 #include "drivers/artnet_wire.h"
 #include "drivers/registry.h"
 #include "engine/clock.h"
+#include "session/read_back.h"
 
 FixtureProblem readFixtureTable(const std::string& adapter, const rdm::Uid& controller,
                                 const std::function<bool()>& stop,
                                 const std::function<void(const artnet::FixtureReading&)>& onFixture,
-                                FixtureTableRun& run, std::string& error) {
+                                FixtureTableRun& run, std::string& error,
+                                const std::function<void(const FixtureTableRun&)>& onTable) {
   RdmPort port;
   if (!adapterRdmPort(adapter, port, error)) return FixtureProblem::usage;
   run.host = port.host;
@@ -19,6 +21,7 @@ FixtureProblem readFixtureTable(const std::string& adapter, const rdm::Uid& cont
   artnet::UdpRdmTransport transport;
   if (!transport.open(port.host, port.portAddress, 6454, 6454, error))
     return FixtureProblem::unreachable;
+  run.portNote = transport.portNote();
   // Every wait of the conversation ends within 100 ms of a stop, and the
   // whole of it within its bound (RdmTimeouts::totalMs).
   artnet::RdmConversation conversation(transport, realClock(), port.portAddress, controller,
@@ -32,6 +35,7 @@ FixtureProblem readFixtureTable(const std::string& adapter, const rdm::Uid& cont
   }
   run.note = why;
   run.found = uids.size();
+  if (onTable) onTable(run);
   for (const rdm::Uid& uid : uids) {
     const artnet::FixtureReading r = artnet::readFixture(conversation, uid, true);
     // A stop during a fixture's GETs (the last fixture's too) leaves that
@@ -49,6 +53,10 @@ std::string fixtureVersionText(const artnet::FixtureReading& r) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(r.info.softwareVersion));
   return text;
+}
+
+std::string fixtureModelIdText(const artnet::FixtureReading& r) {
+  return r.hasInfo ? modelText(r.info.modelId, "") : "?";
 }
 
 std::string fixtureAddressText(const artnet::FixtureReading& r) {
