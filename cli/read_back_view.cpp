@@ -85,18 +85,19 @@ int ReadBackRun::setLines(const std::vector<LineTarget>& lines) {
   return exitDone;
 }
 
-int ReadBackRun::worst() const { return readBackExit(lines_); }
-
-int ReadBackRun::before() {
+int ReadBackRun::readAll(bool after) {
   if (lines_.empty()) return exitDone;
   std::vector<std::unique_ptr<TerminalReadBack>> shown;
   const bool several = lines_.size() > 1;
   for (const LineReadBack& l : lines_)
     shown.push_back(std::make_unique<TerminalReadBack>(
         options_.json, several ? files::shown(l.label) + ": " : std::string()));
-  readBackLinesBefore(
-      lines_, [&](std::size_t i) -> ReadBackObserver& { return *shown[i]; }, tuning_);
-  return worst();
+  const LineObservers observers = [&](std::size_t i) -> ReadBackObserver& { return *shown[i]; };
+  if (after)
+    readBackLinesAfter(lines_, observers, tuning_);
+  else
+    readBackLinesBefore(lines_, observers, tuning_);
+  return readBackExit(lines_);
 }
 
 int ReadBackRun::checkModels() {
@@ -122,15 +123,4 @@ int ReadBackRun::checkModels() {
       "the lines and --model (--force sends anyway)\n",
       stderr);
   return exitWrongModel;
-}
-
-int ReadBackRun::after() {
-  std::vector<std::unique_ptr<TerminalReadBack>> shown;
-  const bool several = lines_.size() > 1;
-  for (const LineReadBack& l : lines_)
-    shown.push_back(std::make_unique<TerminalReadBack>(
-        options_.json, several ? files::shown(l.label) + ": " : std::string()));
-  readBackLinesAfter(
-      lines_, [&](std::size_t i) -> ReadBackObserver& { return *shown[i]; }, tuning_);
-  return worst();
 }

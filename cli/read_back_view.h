@@ -27,14 +27,14 @@ class ReadBackRun {
   // exit status to end with, the reason shown (no target without --force:
   // exitReadBack; a stop: exitInterrupted). With --json the readings go to
   // standard error and into the report.
-  int before();
+  int before() { return readAll(false); }
   // --model, after before(): exitDone when every fixture that would take the
   // upload is of one of the models (or --force); else exitWrongModel, each
   // other fixture named on standard error.
   int checkModels();
   // After an upload that ran to its end: exitDone when every fixture of
   // every line answered with a new version; else exitReadBack (exitInterrupted on Ctrl-C).
-  int after();
+  int after() { return readAll(true); }
 
   const std::vector<LineReadBack>& lines() const { return lines_; }
   // Labels of the lines whose models are not checked (they cannot read back).
@@ -43,7 +43,8 @@ class ReadBackRun {
   void keepIn(ServiceRecords* records) { records_ = records; }
 
  private:
-  int worst() const;
+  // Reads every line at once, before or after the upload; the exit status.
+  int readAll(bool after);
 
   const Options& options_;
   ReadBackTuning tuning_;

@@ -15,6 +15,14 @@
 namespace artnet {
 namespace {
 
+// Why a poll of `host` found nothing, with what the port's holder means for it.
+std::string noAnswer(const std::string& host, const Settings& settings, const Hub& hub) {
+  std::string why = "no Art-Net node answered an ArtPoll at " + host + " within " +
+                    std::to_string(settings.pollWindowMs) + " ms";
+  if (!hub.portNote().empty()) why += " (" + hub.portNote() + ")";
+  return why;
+}
+
 class ArtnetAdapter final : public NodeAdapter {
  public:
   ArtnetAdapter(std::string host, std::uint16_t portAddress, const Settings& settings)
@@ -44,9 +52,7 @@ class ArtnetAdapter final : public NodeAdapter {
       if (!putListed(pArg1, i, found[i])) break;
     *static_cast<std::int32_t*>(pArg2) = static_cast<std::int32_t>(found.size());
     if (found.empty()) {
-      why_ = "no Art-Net node answered an ArtPoll at " + host_ + " within " +
-             std::to_string(settings_.pollWindowMs) + " ms";
-      if (!hub_->portNote().empty()) why_ += " (" + hub_->portNote() + ")";
+      why_ = noAnswer(host_, settings_, *hub_);
     }
     return FT_OK;
   }
@@ -166,9 +172,7 @@ bool nodeLinesWith(const std::string& host, const Settings& settings,
     }
   }
   if (nodes.empty()) {
-    why = "no Art-Net node answered an ArtPoll at " + host + " within " +
-          std::to_string(settings.pollWindowMs) + " ms";
-    if (!hub->portNote().empty()) why += " (" + hub->portNote() + ")";
+    why = noAnswer(host, settings, *hub);
   }
   return !nodes.empty();
 }
