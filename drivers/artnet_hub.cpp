@@ -5,6 +5,8 @@
 #include <set>
 #include <utility>
 
+#include "drivers/artnet_rdm_wire.h"
+
 namespace artnet {
 namespace {
 
@@ -179,9 +181,9 @@ PollResult Hub::poll(std::uint32_t target, std::uint16_t nodePort, unsigned wind
 PollResult Hub::pollNow(std::uint32_t target, std::uint16_t nodePort, unsigned windowMs,
                         unsigned settleMs) {
   PollResult result;
+  // ArtPollReplies only; each is read in full once, below.
   const std::shared_ptr<Mailbox> box = listen({0, [](const std::uint8_t* data, std::size_t n) {
-                                                 PollReply ignored;
-                                                 return parsePollReply(data, n, ignored);
+                                                 return opCodeOf(data, n) == kOpPollReply;
                                                }});
   std::uint8_t packet[kPollSize];
   buildPoll(packet);
