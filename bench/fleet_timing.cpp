@@ -6,6 +6,7 @@
 // the sends came, and the process's CPU and peak memory.
 //
 //   fleet_timing [--out docs/performance.md] [--lines N] [--artnet-only]
+//                [--net NODES/UNIVERSES]   (that Art-Net row alone)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -220,9 +221,13 @@ int main(int argc, char** argv) {
   std::string out;
   int n = 64;
   bool artnetOnly = false;
+  int netNodes = 0, netUniverses = 0;  // --net NODES/UNIVERSES: that Art-Net row alone
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--artnet-only") == 0) artnetOnly = true;
     if (i + 1 == argc) break;
+    if (std::strcmp(argv[i], "--net") == 0 &&
+        std::sscanf(argv[++i], "%d/%d", &netNodes, &netUniverses) == 2)
+      artnetOnly = true;
     if (std::strcmp(argv[i], "--out") == 0) out = argv[++i];
     if (std::strcmp(argv[i], "--lines") == 0) n = std::atoi(argv[++i]);
   }
@@ -269,7 +274,8 @@ int main(int argc, char** argv) {
     double nodeGapUs = 0;
     Cost cost;
   };
-  NetRun nets[] = {{4, 64, {}, 0, {}}, {16, 64, {}, 0, {}}, {16, 256, {}, 0, {}}};
+  std::vector<NetRun> nets{{4, 64, {}, 0, {}}, {16, 64, {}, 0, {}}, {16, 256, {}, 0, {}}};
+  if (netNodes > 0 && netUniverses > 0) nets = {{netNodes, netUniverses, {}, 0, {}}};
   for (NetRun& r : nets) {
     bool done = false;
     r.cost = artnetRun(image, r.nodes, r.universes, r.timing, r.nodeGapUs, done);

@@ -8,11 +8,6 @@
 
 namespace {
 
-// The wake-up of a sleep comes late on a shared machine (0.05 to 0.3 ms);
-// the thread wakes early by about as much as its wake-ups came late of late
-// and watches the clock for the rest: never less than this, never more.
-constexpr std::int64_t kLeastWatchMicros = 30;
-constexpr std::int64_t kMostWatchMicros = 150;
 // At most this share of a sleep is watched instead (1/10).
 constexpr std::int64_t kWatchShare = 10;
 // Steps due this soon after a look over the lines are served in the same
@@ -46,15 +41,21 @@ LineScheduler::Entry LineScheduler::arrival(LinePhase& phase, std::int64_t now,
     std::int64_t first = now;
     const NodeSpacing::Seat seat =
         spacing_.join(*node, now, std::int64_t{phase.shortestPause()} * 1000, first);
-    return Entry{&phase, first, false, seat, first};
+    return Entry{&phase, first, false, seat, first, 0, false};
   }
   const std::int64_t due = now + nextGroupOffset();
-  return Entry{&phase, due, false, {}, due};
+  return Entry{&phase, due, false, {}, due, 0, false};
 }
 
 void LineScheduler::run(LinePhase& phase, std::optional<std::uint32_t> node) {
   std::unique_lock<std::mutex> lock(mutex_);
   auto entry = entries_.insert(entries_.end(), arrival(phase, clock_.nowMicros(), node));
+  try {
+    enter(*entry);
+  } catch (...) {
+    entries_.erase(entry);
+    throw;
+  }
   wake_.notify_one();
   ended_.wait(lock, [&] { return entry->ended; });
   entries_.erase(entry);
@@ -63,6 +64,24 @@ void LineScheduler::run(LinePhase& phase, std::optional<std::uint32_t> node) {
 void LineScheduler::add(LinePhase& phase, std::int64_t start, std::optional<std::uint32_t> node) {
   std::lock_guard<std::mutex> lock(mutex_);
   entries_.push_back(arrival(phase, start, node));
+  try {
+    enter(entries_.back());
+  } catch (...) {
+    entries_.pop_back();
+    throw;
+  }
+}
+
+void LineScheduler::enter(Entry& entry) {
+  entry.slot = due_.size();
+  due_.push_back({entry.due, &entry});
+}
+
+void LineScheduler::leave(Entry& entry) {
+  Due& hole = due_[entry.slot];
+  hole = due_.back();
+  hole.entry->slot = entry.slot;
+  due_.pop_back();
 }
 
 void LineScheduler::runAll() { loop(true); }
@@ -77,15 +96,18 @@ void LineScheduler::loop(bool untilEmpty) {
     const std::int64_t now = clock_.nowMicros();
     due.clear();
     try {
-      due.reserve(entries_.size());
+      due.reserve(due_.size());
     } catch (const std::bad_alloc&) {
       // Out of memory: serve as many as there is room for; the rest are served next.
     }
     Entry* next = nullptr;
-    for (Entry& e : entries_) {
-      if (e.ended) continue;
-      if (next == nullptr || e.due < next->due) next = &e;
-      if (e.due <= now + kRoundMicros && due.size() < due.capacity()) due.push_back(&e);
+    std::int64_t nextAt = INT64_MAX;
+    for (const Due& d : due_) {
+      if (d.at < nextAt) {
+        next = d.entry;
+        nextAt = d.at;
+      }
+      if (d.at <= now + kRoundMicros && due.size() < due.capacity()) due.push_back(d.entry);
     }
     if (next == nullptr) {
       if (closing_ || untilEmpty) break;
@@ -95,18 +117,16 @@ void LineScheduler::loop(bool untilEmpty) {
     const std::int64_t wait = next->due - now;
     // Watching costs what it lasts: before a short sleep (lines of many
     // nodes take turns every few hundred µs) a watch of a tenth of it at most.
-    const std::int64_t watch = std::max(kLeastWatchMicros, std::min(watch_, wait / kWatchShare));
+    const std::int64_t watch =
+        std::max(WakeWatch::kLeastMicros, std::min(watch_.micros(), wait / kWatchShare));
     if (wait > watch) {
       // A phase that arrives meanwhile wakes the thread early.
       const std::int64_t target = next->due - watch;
       clock_.waitUntil(target, wake_, lock);
-      // How late the wake-up came sets how early the next one is asked for:
-      // up at once after a late one, down slowly while they come in time.
+      // How late the wake-ups come sets how early the next ones are asked for.
+      // A wake-up for an arrival is no wake-up of the timer.
       const std::int64_t late = clock_.nowMicros() - target;
-      if (late > watch_)
-        watch_ = std::min(kMostWatchMicros, late + 10);
-      else if (late >= 0 && watch_ > kLeastWatchMicros)
-        --watch_;
+      if (late >= 0) watch_.woke(late);
       continue;
     }
     // The round: every step due by its end, in the order they fall due, each
@@ -129,7 +149,6 @@ void LineScheduler::loop(bool untilEmpty) {
       const std::int64_t clear = NodeSpacing::clearAt((*e)->seat);
       if (clear > INT64_MIN && clock_.nowMicros() < clear) {
         (*e)->due = clear;
-        *e = nullptr;
         continue;
       }
       std::optional<unsigned> pause;
@@ -143,17 +162,21 @@ void LineScheduler::loop(bool untilEmpty) {
       if (pause) {
         (*e)->due = returned + static_cast<std::int64_t>(*pause) * 1000;
         (*e)->turn = (*e)->due;
-        *e = nullptr;  // runs on
       } else {
+        (*e)->finished = true;
         ++endedNow;
       }
     }
     lock.lock();
-    for (Entry** e = first; e != last; ++e)
-      if (*e != nullptr) {
+    for (Entry** e = first; e != last; ++e) {
+      if ((*e)->finished) {
+        leave(**e);
         (*e)->ended = true;
         spacing_.leave((*e)->seat);
+      } else {
+        due_[(*e)->slot].at = (*e)->due;
       }
+    }
     if (endedNow > 0) ended_.notify_all();
   }
   lock.unlock();

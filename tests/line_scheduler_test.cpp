@@ -20,6 +20,7 @@
 #include "engine/line.h"
 #include "engine/node_spacing.h"
 #include "engine/program.h"
+#include "engine/wake_watch.h"
 #include "profiles/profiles.h"
 #include "tests/support/stand_ins.h"
 
@@ -291,6 +292,20 @@ TEST(NodeSpacing, AFreedPlaceIsTakenAgainAndALateLineWaitsForItsPlace) {
   EXPECT_EQ(NodeSpacing::clearAt(a), INT64_MIN);
   spacing.sent(a, 2'000);
   EXPECT_EQ(NodeSpacing::clearAt(c), 2'100);
+}
+
+// The watch follows the usual lateness of the wake-ups: a host that holds
+// up one wake-up in eight does not make every wake-up spin for as long.
+TEST(WakeWatch, FollowsTheUsualLatenessOfWakeUpsNotTheRareLongOne) {
+  WakeWatch watch;
+  for (int i = 0; i < 64; ++i) watch.woke(20);
+  EXPECT_EQ(watch.micros(), 25);
+  for (int i = 0; i < 64; ++i) watch.woke(i % 8 == 0 ? 5'000 : 20);
+  EXPECT_EQ(watch.micros(), 25);
+  for (int i = 0; i < 32; ++i) watch.woke(400);
+  EXPECT_EQ(watch.micros(), WakeWatch::kMostMicros);
+  for (int i = 0; i < 32; ++i) watch.woke(0);
+  EXPECT_EQ(watch.micros(), WakeWatch::kLeastMicros);
 }
 
 }  // namespace
