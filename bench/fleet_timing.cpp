@@ -41,6 +41,8 @@ constexpr unsigned kFastPaceUs = 11'000;
 struct Timing {
   double worstPhaseRatio = 0;  // data phase / nominal, the worst line
   double minMarginUs = 1e9;    // shortest gap minus its pause, over every line
+  double p50LateUs = 0;
+  double p90LateUs = 0;
   double p99LateUs = 0;
   double maxLateUs = 0;
   std::size_t lines = 0;
@@ -107,6 +109,8 @@ Timing timingOf(const std::vector<testnet::Arrival>& arrivals, double& nodeGapUs
     const double nominal = static_cast<double>(r.size() - 10) * kFastPaceUs;
     t.worstPhaseRatio = std::max(t.worstPhaseRatio, phase / nominal);
   }
+  t.p50LateUs = percentile(late, 0.5);
+  t.p90LateUs = percentile(late, 0.9);
   t.p99LateUs = percentile(late, 0.99);
   t.maxLateUs = percentile(late, 1.0);
   nodeGapUs = static_cast<double>(testnet::shortestGapAtANode(arrivals));
@@ -284,11 +288,12 @@ int main(int argc, char** argv) {
   if (artnetOnly) {
     for (const NetRun& r : nets)
       std::printf(
-          "%d universes / %d nodes: phase %.4f, min margin %.0f us, p99 late %.0f us, "
+          "%d universes / %d nodes: phase %.4f, min margin %.0f us, late p50 %.0f p90 %.0f "
+          "p99 %.0f us, "
           "max late %.0f us, node gap min %.0f us, CPU %.2f %%, peak %.1f MiB, %zu packets\n",
-          r.universes, r.nodes, r.timing.worstPhaseRatio, r.timing.minMarginUs, r.timing.p99LateUs,
-          r.timing.maxLateUs, r.nodeGapUs, r.cost.cpuPercent,
-          static_cast<double>(r.cost.peakKiB) / 1024.0, r.timing.packets);
+          r.universes, r.nodes, r.timing.worstPhaseRatio, r.timing.minMarginUs, r.timing.p50LateUs,
+          r.timing.p90LateUs, r.timing.p99LateUs, r.timing.maxLateUs, r.nodeGapUs,
+          r.cost.cpuPercent, static_cast<double>(r.cost.peakKiB) / 1024.0, r.timing.packets);
     return 0;
   }
 
