@@ -1,6 +1,7 @@
 // Waits that must end: the fixtures command against a node of the tests'
 // own on 127.0.0.1:6454 stopped by a real signal in its last fixture's GET,
-// and --lines, --log, decode's --out and --capture given a real FIFO.
+// --lines, --log, decode's --out and --capture given a real FIFO, and a
+// stop while a node is polled.
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -59,6 +60,19 @@ TEST_F(CliWaits, LinesLogAndOutThatAreFifosAreRefusedAtOnce) {
   // A character device that takes writes is a log too.
   r = cli({"upload", image(100), "--adapter", "sim", "--fast", "--log", "/dev/null"}, 30);
   EXPECT_EQ(r.exitCode, 0) << show(r);
+}
+
+// A stop while a node that does not answer is polled (3 s) is a stop, not a
+// failed opening, for an upload and for its plan.
+TEST_F(CliWaits, AStopWhileANodeIsPolledEndsStopped) {
+  for (const char* plan : {"--fast", "--dry-run"}) {
+    RunningProcess p = startProcess(
+        program(), {"upload", image(100), "--adapter", "artnet:127.0.0.1:0:0:1", plan}, dir);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    kill(p.pid, SIGTERM);
+    const ProcessResult r = finishProcess(p, 10);
+    EXPECT_EQ(r.exitCode, 130) << plan << "\n" << show(r);
+  }
 }
 
 TEST_F(CliWaits, ACaptureFifoWaitsForItsReaderUntilAStop) {
