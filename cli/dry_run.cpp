@@ -15,6 +15,7 @@
 #include "session/address_list.h"
 #include "session/exit_codes.h"
 #include "session/read_back_lines.h"
+#include "session/stop_requests.h"
 
 namespace {
 
@@ -136,7 +137,11 @@ int runDryRun(const Options& o, const ReleaseProfile& profile, const ImageBytes&
     PlannedLine p;
     p.label = l.target.label;
     p.addresses = o.addresses;
-    resolve(l, p);
+    // Each listing may poll a node for seconds: a stop ends the plan here.
+    if (stopRequested())
+      p.problem = "not listed: interrupted";
+    else
+      resolve(l, p);
     unreached = unreached || !p.problem.empty();
     const std::size_t uploads = s.resetsToEveryDevice ? 1 : o.addresses.size();
     p.receives = s.resetsToEveryDevice ? "every fixture of ours on the line takes the upload"
@@ -159,11 +164,16 @@ int runDryRun(const Options& o, const ReleaseProfile& profile, const ImageBytes&
   }
   staggers(o, lines, s);
   if (o.readBack) s.plannedSeconds += o.settleSeconds;
-  s.exitStatus = checks != exitDone ? checks : unreached ? exitLineFailed : exitDone;
+  s.exitStatus = stopRequested()      ? exitInterrupted
+                 : checks != exitDone ? checks
+                 : unreached          ? exitLineFailed
+                                      : exitDone;
   if (o.json) {
     std::fputs(fleetJson(s).c_str(), stdout);
   } else {
     printPlan(o, image, s, readBack);
   }
+  if (s.exitStatus == exitInterrupted)
+    std::fputs("interrupted: the lines after the stop were not listed\n", stderr);
   return checkedOutput(s.exitStatus);
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "files/bounded_file.h"
+#include "files/open_output.h"
 #include "files/shown_text.h"
 
 bool readFileBytes(const std::string& path, std::vector<std::uint8_t>& out, std::string& error,
@@ -18,11 +19,9 @@ bool readFileBytes(const std::string& path, std::vector<std::uint8_t>& out, std:
 
 bool writeFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes,
                     std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) {
-    error = "cannot create " + files::quoted(path) + ": " + std::strerror(errno);
-    return false;
-  }
+  // A FIFO or a socket is refused at once rather than waited on for a reader.
+  std::FILE* f = files::openForWriting(path, error);
+  if (f == nullptr) return false;
   bool written = bytes.empty() || std::fwrite(bytes.data(), bytes.size(), 1, f) == 1;
   if (written) written = std::fflush(f) == 0;
   const int code = errno;

@@ -1,5 +1,6 @@
 // uploader-cli: the upload engine driven from the command line.
 #include <cstdio>
+#include <string>
 
 #include "cli/commands.h"
 #include "cli/interrupt.h"
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
       return checkedOutput(exitDone);
     case ParseStatus::usage:
       std::fprintf(stderr, "error: %s\n", parsed.error.c_str());
+      if (std::string file; uploadAsksForJson(argc, argv, file))
+        return reportUsageRefusal(options, file, parsed.error);
       return exitUsage;
     case ParseStatus::run:
       break;

@@ -557,6 +557,30 @@ ParseResult parseOptions(int argc, const char* const* argv, Options& o) {
   return {};
 }
 
+bool uploadAsksForJson(int argc, const char* const* argv, std::string& file) {
+  bool json = false;
+  bool optionsEnded = false;
+  std::vector<std::string> words;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      words.push_back(arg);
+      continue;
+    }
+    optionsEnded = arg == "--";
+    const std::string name = arg.substr(0, arg.find('='));
+    json = json || name == "--json";
+    const OptionRow* opt = findOption(name);
+    // Its value, unless it is an option itself (which the parser refuses as a value).
+    if (opt != nullptr && opt->valueName != nullptr && name == arg && i + 1 < argc &&
+        argv[i + 1][0] != '-')
+      ++i;
+  }
+  if (!json || words.empty() || commandNamed(words[0]) != Command::upload) return false;
+  file = words.size() > 1 ? words[1] : "";
+  return true;
+}
+
 std::string helpText(Command command) {
   const bool all = command == Command::none;
   std::string t =

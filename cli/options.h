@@ -64,6 +64,11 @@ struct ParseResult {
 
 ParseResult parseOptions(int argc, const char* const* argv, Options& options);
 
+// Whether the arguments ask for an upload's report as JSON, however wrong the
+// rest of them is: a usage refusal is a report too then. `file` is the image
+// named, "" when none was.
+bool uploadAsksForJson(int argc, const char* const* argv, std::string& file);
+
 // The --help text: of one command (`uploader-cli upload --help`), or of all
 // of them with Command::none.
 std::string helpText(Command command = Command::none);

@@ -17,6 +17,8 @@ const char* resultWord(int exitCode) {
       return "INCOMPLETE";
     case exitReadBack:
       return "NOT-CONFIRMED";
+    case exitWrongModel:
+      return "WRONG-MODEL";
     case exitUsage:
       return "USAGE";
     case exitInterrupted:

@@ -278,6 +278,13 @@ bool makeLines(const Options& o, const std::vector<LineTarget>& targets, bool se
 
 }  // namespace
 
+int reportUsageRefusal(const Options& options, const std::string& file, const std::string& why) {
+  Options o = options;
+  o.json = true;
+  o.file = file;
+  return refused(o, nullptr, exitUsage, why);
+}
+
 int runUpload(const Options& o) {
   // Each refusal is said on standard error, and with --json is a report too.
   const auto refuse = [&o](int status, const std::string& why, const ImageBytes* image) {

@@ -1,7 +1,11 @@
 #include "drivers/registry.h"
 
+#include <filesystem>
+
 #include "drivers/artnet.h"
 #include "drivers/d2xx.h"
+#include "drivers/e131_wire.h"
+#include "drivers/netio.h"
 #include "files/shown_text.h"
 #if defined(UPLOADER_WITH_FTDI)
 #include "drivers/ftdi.h"
@@ -19,6 +23,46 @@ const DriverOption kNoOptions[] = {{nullptr, nullptr, nullptr, false, nullptr}};
 bool artnetRdmPort(const std::string& argument, RdmPort& port, std::string& why) {
   return artnet::parseTarget(argument, port.host, port.portAddress, why);
 }
+
+// A host by its address, so that a name and its address are one host; the
+// name as written when it cannot be looked up (the opening will say why).
+std::string hostKey(const std::string& host) {
+  std::string why;
+  std::uint32_t address = 0;
+  if (!netio::startup(why) || !netio::resolve(host, address, why)) return host;
+  return netio::addressText(address);
+}
+
+// The node and its port address: "10.0.0.5:1" for artnet:10.0.0.5:0:0:1.
+std::string artnetLineKey(const std::string& argument) {
+  std::string host;
+  std::string why;
+  std::uint16_t portAddress = 0;
+  if (!artnet::parseTarget(argument, host, portAddress, why)) return "";
+  return hostKey(host) + ":" + std::to_string(portAddress);
+}
+
+// The universe and where its packets go: "1@239.255.0.1" for sacn:01.
+std::string sacnLineKey(const std::string& argument) {
+  const std::size_t at = argument.find('@');
+  long universe = 0;
+  if (!parseWholeNumber(argument.substr(0, at), e131::kMinUniverse, e131::kMaxUniverse, universe))
+    return "";
+  const std::string to =
+      at == std::string::npos
+          ? netio::addressText(e131::multicastGroup(static_cast<std::uint16_t>(universe)))
+          : hostKey(argument.substr(at + 1));
+  return std::to_string(universe) + "@" + to;
+}
+
+#if defined(UPLOADER_WITH_TTY)
+// The device a path leads to: /dev/serial/by-id/... and /dev/ttyUSB0 are one port.
+std::string ttyLineKey(const std::string& argument) {
+  std::error_code ec;
+  const std::filesystem::path real = std::filesystem::weakly_canonical(argument, ec);
+  return ec ? argument : real.string();
+}
+#endif
 
 // Why a USB or serial adapter does not read fixtures back, after "the NAME adapter".
 #define UPLOADER_USB_NO_RDM                                                          \
@@ -41,14 +85,16 @@ const DriverEntry entries[] = {
 #endif
 #if defined(UPLOADER_WITH_TTY)
     {"tty", "tty:PATH", "a serial port such as /dev/ttyUSB0 (ftdi_sio or any UART)", kNoOptions,
-     makeTty, LineForm::single, false, nullptr, ("the tty" UPLOADER_USB_NO_RDM)},
+     makeTty, LineForm::single, false, nullptr, ("the tty" UPLOADER_USB_NO_RDM), nullptr,
+     ttyLineKey},
 #endif
     {"artnet", "artnet:HOST[:PORT-ADDRESS]",
      "an Art-Net node (ArtNzs, UDP 6454; HOST:all each port)", kNoOptions, artnet::make,
-     LineForm::single, false, artnetRdmPort, nullptr, artnet::nodeLines},
+     LineForm::single, false, artnetRdmPort, nullptr, artnet::nodeLines, artnetLineKey},
     {"sacn", "sacn:UNIVERSE[@HOST]", "sACN (E1.31) nodes, multicast or to HOST", sacn::kOptions,
      sacn::make, LineForm::single, false, nullptr,
-     "sACN cannot read fixtures back: E1.31 carries no RDM (use --adapter artnet:NODE)"},
+     "sACN cannot read fixtures back: E1.31 carries no RDM (use --adapter artnet:NODE)", nullptr,
+     sacnLineKey},
     {nullptr, nullptr, nullptr, nullptr, nullptr, LineForm::single, false, nullptr, nullptr},
 };
 

@@ -77,6 +77,11 @@ struct DriverEntry {
   // and listings. False with `why` when none answered. Null for others.
   bool (*nodeLines)(const std::string& host, std::vector<ListedNode>& nodes,
                     std::string& why) = nullptr;
+  // What the argument (the text after "prefix:") reaches, written one way
+  // for every way of writing it: two arguments with one key are one line
+  // ("artnet:localhost" and "artnet:127.0.0.1:0"). "" when the text is
+  // unusable; null when the argument's text itself names the line.
+  std::string (*lineKey)(const std::string& argument) = nullptr;
 };
 
 // All drivers built into this program, ending with an entry whose prefix is null.

@@ -1,5 +1,5 @@
 // Opening the files a person names for writing without waiting on them for
-// ever: the --log record and a --capture that leads to a FIFO (a live view
+// ever: the --log record, decode's --out and a --capture that leads to a FIFO (a live view
 // such as Wireshark reading the pipe). Opening a FIFO for writing blocks
 // until a reader comes, and a signal handler that only notes a stop does
 // not end that wait, so the open here never blocks: it is tried again in
@@ -21,6 +21,8 @@ inline constexpr unsigned kReaderSliceMs = 100;
 // a socket, a directory or a disk is refused with `error` naming what it
 // is, without waiting for anything.
 std::FILE* openForAppend(const std::string& path, std::string& error);
+// The same, emptied first (or created): a file written whole, such as decode's --out.
+std::FILE* openForWriting(const std::string& path, std::string& error);
 
 enum class FifoOpen : std::uint8_t { opened, failed, noReader, stopped };
 

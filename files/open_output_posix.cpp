@@ -31,13 +31,13 @@ std::FILE* streamFor(int fd, const char* mode) {
   return f;
 }
 
-}  // namespace
-
-std::FILE* openForAppend(const std::string& path, std::string& error) {
+// A regular file or a character device, opened with `flags` (O_APPEND or
+// O_TRUNC) as a stream of `mode`; anything else refused without a wait.
+std::FILE* openOutput(const std::string& path, int flags, const char* mode, std::string& error) {
   // O_NONBLOCK: a FIFO without a reader fails at once (ENXIO) instead of
   // waiting; with a reader it opens and is refused below.
   const int fd =
-      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
+      ::open(path.c_str(), O_WRONLY | flags | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) {
     const int code = errno;
     struct stat seen {};
@@ -55,9 +55,19 @@ std::FILE* openForAppend(const std::string& path, std::string& error) {
     ::close(fd);
     return nullptr;
   }
-  std::FILE* f = streamFor(fd, "ab");
+  std::FILE* f = streamFor(fd, mode);
   if (f == nullptr) error = "cannot open " + quoted(path) + ": " + std::strerror(errno);
   return f;
+}
+
+}  // namespace
+
+std::FILE* openForAppend(const std::string& path, std::string& error) {
+  return openOutput(path, O_APPEND, "ab", error);
+}
+
+std::FILE* openForWriting(const std::string& path, std::string& error) {
+  return openOutput(path, O_TRUNC, "wb", error);
 }
 
 std::FILE* openFifoForWriting(const std::string& path, unsigned waitMs,

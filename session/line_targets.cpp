@@ -138,13 +138,18 @@ bool expand(const Named& named, const LineRequest& o, std::vector<LineTarget>& l
   return true;
 }
 
-// What makes two lines the same line: a node's host and port address, a
-// serial, a path; simulated lines are never the same.
+// What makes two lines the same line: what the driver says its argument
+// reaches (a node's address and port address, a universe and where it goes,
+// a port's device), a serial; simulated lines are never the same.
 std::string sameLineKey(const LineTarget& t) {
   const DriverEntry* entry = findDriver(t.adapter);
   if (entry != nullptr && entry->lines == LineForm::count) return "";
+  const std::size_t colon = t.adapter.find(':');
+  if (entry != nullptr && entry->lineKey != nullptr && colon != std::string::npos) {
+    const std::string key = entry->lineKey(t.adapter.substr(colon + 1));
+    if (!key.empty()) return std::string(entry->prefix) + ":" + key;
+  }
   if (entry != nullptr && entry->rdmPort != nullptr) {
-    const std::size_t colon = t.adapter.find(':');
     RdmPort port;
     std::string why;
     if (colon != std::string::npos && entry->rdmPort(t.adapter.substr(colon + 1), port, why))
@@ -159,6 +164,7 @@ std::string sameLineKey(const LineTarget& t) {
 bool makeDistinct(std::vector<LineTarget>& lines, std::string& error) {
   std::map<std::string, const LineTarget*> seen;
   for (const LineTarget& t : lines) {
+    if (lines.size() < 2) break;  // one line cannot be named twice: no host looked up to see
     const std::string key = sameLineKey(t);
     if (key.empty()) continue;
     const auto [at, fresh] = seen.emplace(key, &t);

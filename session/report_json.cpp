@@ -70,7 +70,7 @@ std::string fleetJson(const FleetSummary& summary) {
                        {"capture", textOrNull(u.capture)},
                        {"captureIncomplete", textOrNull(u.captureLost)}});
   const nlohmann::ordered_json report = {{"format", kReportFormat},
-                                         {"file", summary.file},
+                                         {"file", textOrNull(summary.file)},
                                          {"sha256", textOrNull(summary.sha256)},
                                          {"profile", summary.profile},
                                          {"fast", summary.fast},

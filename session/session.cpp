@@ -315,6 +315,14 @@ UploadReport UploadSession::uploadOnce(Shared& shared, Running& fl, Adapter& ada
                      std::to_string(entry.total);
       break;
     case uploadLinkFailed:
+      // A stop that came while the adapter was being opened (a node's poll
+      // waits up to 3 s for its answer) ended the upload, whatever the
+      // opening then said.
+      if (line->stopRequested.load() && line->sendsTried == 0) {
+        entry.outcome = Outcome::stopped;
+        entry.reason = "interrupted while opening the adapter" + (why.empty() ? "" : ": " + why);
+        break;
+      }
       entry.outcome = Outcome::failed;
       entry.reason = firstLine(op.box) + (why.empty() ? "" : ": " + why);
       break;

@@ -13,6 +13,8 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "device/capture_reader.h"
 #include "tests/cli/cli_fixture.h"
@@ -69,6 +71,14 @@ TEST_F(CliManyLines, EveryLineIsOneLineWithANameOfItsOwn) {
                        "is named twice: --adapter artnet:127.0.0.1:0:0:1 and --adapter "
                        "artnet:127.0.0.1:1"))
       << show(r);
+  // Two ways of writing one place are one line too.
+  const std::vector<std::pair<std::string, std::string>> same = {
+      {"artnet:localhost", "artnet:127.0.0.1:0"}, {"sacn:01", "sacn:1@239.255.0.1"}};
+  for (const auto& [a, b] : same) {
+    r = cli({"upload", path, "--adapter", a, "--adapter", b});
+    EXPECT_EQ(r.exitCode, 64) << show(r);
+    EXPECT_TRUE(contains(r.err, "is named twice: --adapter " + a)) << show(r);
+  }
   std::ofstream(dir + "/lines") << "ftdi:A1\nd2xx:A1\n# again\nftdi:A1\n";
   r = cli({"upload", path, "--lines", dir + "/lines"});
   EXPECT_EQ(r.exitCode, 64) << show(r);

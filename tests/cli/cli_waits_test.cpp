@@ -1,6 +1,7 @@
 // Waits that must end: the fixtures command against a node of the tests'
 // own on 127.0.0.1:6454 stopped by a real signal in its last fixture's GET,
-// and --lines, --log and --capture given a real FIFO.
+// --lines, --log, decode's --out and --capture given a real FIFO, and a
+// stop while a node is polled.
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -42,7 +43,7 @@ TEST_F(CliWaits, AStopDuringTheLastFixtureEndsFixturesInterrupted) {
   }
 }
 
-TEST_F(CliWaits, LinesAndLogThatAreFifosAreRefusedAtOnce) {
+TEST_F(CliWaits, LinesLogAndOutThatAreFifosAreRefusedAtOnce) {
   const std::string fifo = dir + "/fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   ProcessResult r = cli({"upload", image(100), "--lines", fifo}, 10);
@@ -51,9 +52,27 @@ TEST_F(CliWaits, LinesAndLogThatAreFifosAreRefusedAtOnce) {
   r = cli({"upload", image(100), "--adapter", "sim", "--fast", "--log", fifo}, 10);
   EXPECT_NE(r.exitCode, 0) << show(r);
   EXPECT_TRUE(contains(r.err, "is a FIFO (named pipe): give a regular file")) << show(r);
+  r = cli({"upload", image(100), "--adapter", "sim", "--fast", "--capture", "c.pcap"}, 30);
+  ASSERT_EQ(r.exitCode, 0) << show(r);
+  r = cli({"decode", "c.pcap", "--out", fifo}, 10);
+  EXPECT_EQ(r.exitCode, 74) << show(r);
+  EXPECT_TRUE(contains(r.err, "--out: \"" + fifo + "\" is a FIFO")) << show(r);
   // A character device that takes writes is a log too.
   r = cli({"upload", image(100), "--adapter", "sim", "--fast", "--log", "/dev/null"}, 30);
   EXPECT_EQ(r.exitCode, 0) << show(r);
+}
+
+// A stop while a node that does not answer is polled (3 s) is a stop, not a
+// failed opening, for an upload and for its plan.
+TEST_F(CliWaits, AStopWhileANodeIsPolledEndsStopped) {
+  for (const char* plan : {"--fast", "--dry-run"}) {
+    RunningProcess p = startProcess(
+        program(), {"upload", image(100), "--adapter", "artnet:127.0.0.1:0:0:1", plan}, dir);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    kill(p.pid, SIGTERM);
+    const ProcessResult r = finishProcess(p, 10);
+    EXPECT_EQ(r.exitCode, 130) << plan << "\n" << show(r);
+  }
 }
 
 TEST_F(CliWaits, ACaptureFifoWaitsForItsReaderUntilAStop) {

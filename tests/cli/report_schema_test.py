@@ -63,7 +63,10 @@ with tempfile.TemporaryDirectory(prefix="uploader-report-") as folder:
         f.write(":020000040000FA\n")
     for name, args, status in [("no image", [image + "-none"], 2),
                                ("hex image", [os.path.join(folder, "fw.hex")], 2),
-                               ("no lines file", [image, "--lines", "none.txt"], 2)]:
+                               ("no lines file", [image, "--lines", "none.txt"], 2),
+                               ("unknown option", [image, "--bogus"], 64),
+                               ("option that does nothing", [image, "--settle", "3"], 64),
+                               ("no image named", [], 64)]:
         p = subprocess.run([cli, "upload"] + args + ["--json"], cwd=folder, capture_output=True,
                            timeout=60)
         report = json.loads(p.stdout or b"null")
