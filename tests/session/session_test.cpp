@@ -148,7 +148,10 @@ TEST_F(Fleet, AnAdapterThatMayBlockDoesNotHoldTheOthersUp) {
     bool callsMayBlock() const override { return true; }
     FT_STATUS FT_Write(FT_HANDLE h, void* b, FT_DWORD n, FT_DWORD* w) override {
       std::unique_lock<std::mutex> lock(mutex);
-      released.wait_for(lock, std::chrono::seconds(30), [this] { return release; });
+      // Not let go in 30 s: the others wait behind this write. It waits no
+      // more, so that the test ends (failing) instead of hanging on.
+      if (!released.wait_for(lock, std::chrono::seconds(30), [this] { return release; }))
+        release = true;
       return AdapterWrapper::FT_Write(h, b, n, w);
     }
     std::unique_ptr<Adapter> owned;
