@@ -67,10 +67,10 @@ int listNodes(const Options& o, const DriverEntry& entry, const std::string& hos
   std::vector<ListedNode> nodes;
   std::string why;
   if (!entry.nodeLines(host, nodes, why)) {
-    if (!nodes.empty() || why.find("answered") == std::string::npos) {
-      printError(stderr, why.c_str());
-      return exitLineFailed;
-    }
+    printError(stderr, why.c_str());
+    return exitLineFailed;
+  }
+  if (nodes.empty()) {  // nobody answered: nothing to list
     if (!o.quiet) std::fprintf(stderr, "%s\n", files::shown(why).c_str());
     return exitDone;
   }

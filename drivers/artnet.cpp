@@ -171,10 +171,8 @@ bool nodeLinesWith(const std::string& host, const Settings& settings,
            port.rdm ? "RDM" : "no RDM"});
     }
   }
-  if (nodes.empty()) {
-    why = noAnswer(host, settings, *hub);
-  }
-  return !nodes.empty();
+  if (nodes.empty()) why = noAnswer(host, settings, *hub);
+  return true;
 }
 
 bool nodeLines(const std::string& host, std::vector<ListedNode>& nodes, std::string& why) {

@@ -74,7 +74,9 @@ struct DriverEntry {
   const char* noRdm = nullptr;
   // A node driver: the nodes that answer at HOST (the argument without
   // any port address) and the lines each offers, for "prefix:HOST:all"
-  // and listings. False with `why` when none answered. Null for others.
+  // and listings. True once the poll went out; when none answered, `nodes`
+  // is empty and `why` says so. False with `why` when no poll could be made
+  // (a host that cannot be found, a socket). Null for others.
   bool (*nodeLines)(const std::string& host, std::vector<ListedNode>& nodes,
                     std::string& why) = nullptr;
   // What the argument (the text after "prefix:") reaches, written one way

@@ -92,7 +92,8 @@ bool expand(const Named& named, const LineRequest& o, std::vector<LineTarget>& l
   if (entry != nullptr && entry->nodeLines != nullptr && rest.size() > allSuffix.size() &&
       rest.ends_with(allSuffix)) {
     std::vector<ListedNode> nodes;
-    if (!entry->nodeLines(rest.substr(0, rest.size() - allSuffix.size()), nodes, error)) {
+    if (!entry->nodeLines(rest.substr(0, rest.size() - allSuffix.size()), nodes, error) ||
+        nodes.empty()) {
       error = argument + ": " + error;
       status = LineProblem::listingFailed;
       return false;

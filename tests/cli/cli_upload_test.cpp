@@ -212,6 +212,11 @@ TEST_F(CliTest, ListPrintsOneSerialALine) {
   EXPECT_EQ(r.exitCode, 1) << show(r);
   EXPECT_TRUE(contains(r.out, "Error: FT_ListDevices(18)\n")) << show(r);
   EXPECT_TRUE(contains(r.err, "error: cannot list the adapters of \"sim\"")) << show(r);
+
+  // A node's host that cannot be found is an error, whatever its name says.
+  r = cli({"list", "--adapter", "artnet:answered.invalid"});
+  EXPECT_EQ(r.exitCode, 1) << show(r);
+  EXPECT_TRUE(contains(r.err, "error: cannot find host \"answered.invalid\"")) << show(r);
 }
 
 }  // namespace
