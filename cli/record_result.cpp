@@ -32,7 +32,7 @@ const char* resultWord(int exitCode) {
 
 std::string resultLine(const ImageBytes* image, const std::string& file, const std::string& where,
                        const std::string& profile, int exitCode) {
-  std::string fields = "file=" + files::quoted(file);
+  std::string fields = "file=" + files::quotedField(file);
   if (image != nullptr && !image->tooLarge)
     fields += " size=" + std::to_string(image->fileSize) + " sha256=" + image->sha256;
   fields += " " + where + " profile=" + profile;

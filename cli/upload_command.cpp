@@ -36,9 +36,9 @@ namespace {
 std::string recordWhere(const Options& o, const LineTarget& target, bool several,
                         const std::vector<int>& addresses) {
   if (several)
-    return "line=" + files::shown(target.label) + " address=" + addressListText(addresses);
-  std::string where = "adapter=" + files::shown(target.label);
-  if (!o.serial.empty()) where += " serial=" + files::shown(o.serial);
+    return "line=" + files::bareField(target.label) + " address=" + addressListText(addresses);
+  std::string where = "adapter=" + files::bareField(target.label);
+  if (!o.serial.empty()) where += " serial=" + files::bareField(o.serial);
   return where + " address=" + std::to_string(addresses.front());
 }
 

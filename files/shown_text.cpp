@@ -90,6 +90,30 @@ std::string quoted(std::string_view text) {
   return out;
 }
 
+namespace {
+
+std::string fieldText(std::string_view text, bool bare) {
+  std::string out;
+  for (const char c : shown(text)) {
+    if (c == '"' || (bare && c == ' '))
+      escape(out, static_cast<unsigned char>(c));
+    else
+      out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string quotedField(std::string_view text) {
+  std::string out = "\"";
+  out += fieldText(text, false);
+  out += '"';
+  return out;
+}
+
+std::string bareField(std::string_view text) { return fieldText(text, true); }
+
 std::string shownLines(std::string_view text) {
   std::string out;
   for (std::size_t at = 0; at <= text.size();) {

@@ -19,4 +19,11 @@ std::string quoted(std::string_view text);
 // line that quotes a name as it came.
 std::string shownLines(std::string_view text);
 
+// A name as a field of a record's key=value line: between double quotes with
+// a quote inside escaped too (\x22), or bare with spaces and quotes escaped,
+// so that a reader finds the field's end where the writer put it and a name
+// cannot bring fields of its own into the line.
+std::string quotedField(std::string_view text);
+std::string bareField(std::string_view text);
+
 }  // namespace files

@@ -271,9 +271,19 @@ TEST_F(CliHostile, ANameCannotForgeALineOfTheRecord) {
   const std::vector<std::uint8_t> bytes = read(dir + "/record.log");
   const std::string record(bytes.begin(), bytes.end());
   std::size_t results = 0;  // lines that are a result line after their time stamp
-  for (std::size_t at = 0; at < record.size(); at = record.find('\n', at) + 1)
-    results += record.compare(record.find(' ', at) + 1, 8, "result: ") == 0 ? 1 : 0;
+  std::string line;
+  for (std::size_t at = 0; at < record.size(); at = record.find('\n', at) + 1) {
+    const std::size_t text = record.find(' ', at) + 1;
+    if (record.compare(text, 8, "result: ") != 0) continue;
+    ++results;
+    line = record.substr(text, record.find('\n', text) - text);
+  }
   EXPECT_EQ(results, 1u) << record;
+  // Nor fields of the line: the file's value ends at the next quote, and
+  // what follows it is the upload's own result.
+  const std::string after = line.substr(line.find('"', 14));
+  EXPECT_EQ(after.find("result=DONE"), std::string::npos) << record;
+  EXPECT_NE(after.find(" result=FAILED"), std::string::npos) << record;
 }
 
 }  // namespace
