@@ -63,11 +63,12 @@ TEST_F(CliWaits, LinesLogAndOutThatAreFifosAreRefusedAtOnce) {
 }
 
 // A stop while a node that does not answer is polled (3 s) is a stop, not a
-// failed opening, for an upload and for its plan.
+// failed opening, for an upload and for its plan. No test's node is at
+// 127.0.0.99: another test's node at 127.0.0.1 would answer the poll.
 TEST_F(CliWaits, AStopWhileANodeIsPolledEndsStopped) {
   for (const char* plan : {"--fast", "--dry-run"}) {
     RunningProcess p = startProcess(
-        program(), {"upload", image(100), "--adapter", "artnet:127.0.0.1:0:0:1", plan}, dir);
+        program(), {"upload", image(100), "--adapter", "artnet:127.0.0.99:0:0:1", plan}, dir);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     kill(p.pid, SIGTERM);
     const ProcessResult r = finishProcess(p, 10);
