@@ -114,14 +114,14 @@ void LineScheduler::loop(bool untilEmpty) {
       wake_.wait(lock);
       continue;
     }
-    const std::int64_t wait = next->due - now;
+    const std::int64_t wait = nextAt - now;
     // Watching costs what it lasts: before a short sleep (lines of many
     // nodes take turns every few hundred µs) a watch of a tenth of it at most.
     const std::int64_t watch =
         std::max(WakeWatch::kLeastMicros, std::min(watch_.micros(), wait / kWatchShare));
     if (wait > watch) {
       // A phase that arrives meanwhile wakes the thread early.
-      const std::int64_t target = next->due - watch;
+      const std::int64_t target = nextAt - watch;
       clock_.waitUntil(target, wake_, lock);
       // How late the wake-ups come sets how early the next ones are asked for.
       // A wake-up for an arrival is no wake-up of the timer.
@@ -167,6 +167,8 @@ void LineScheduler::loop(bool untilEmpty) {
         ++endedNow;
       }
     }
+    // The round ran unlocked, its times kept in the entries (a line that
+    // arrives meanwhile may move `due_`); under the lock they go to `due_`.
     lock.lock();
     for (Entry** e = first; e != last; ++e) {
       if ((*e)->finished) {
