@@ -44,11 +44,9 @@ void ManyLinesView::stop() {
 
 void ManyLinesView::lineState(std::size_t line, LineState state,
                               const std::vector<int>& addresses) {
-  if (state == LineState::opening) {
-    view_.setAddress(line, addressListText(addresses));
-    view_.setState(line, "opening");
-  }
-  if (state == LineState::sending) view_.setState(line, "sending");
+  if (state == LineState::opening) view_.setAddress(line, addressListText(addresses));
+  if (state == LineState::opening || state == LineState::sending)
+    view_.setState(line, stateWord(state));
 }
 
 void ManyLinesView::result(const UploadReport& result) {

@@ -25,22 +25,6 @@ namespace {
 // A page gets at most this many progress events a second for a line.
 constexpr std::int64_t kProgressEveryMs = 100;
 
-const char* stateWord(LineState state) {
-  switch (state) {
-    case LineState::waiting:
-      return "waiting";
-    case LineState::opening:
-      return "opening";
-    case LineState::sending:
-      return "sending";
-    case LineState::closing:
-      return "closing";
-    case LineState::ended:
-      break;
-  }
-  return "ended";
-}
-
 std::int64_t nowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())

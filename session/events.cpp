@@ -1,5 +1,21 @@
 #include "session/events.h"
 
+const char* stateWord(LineState state) {
+  switch (state) {
+    case LineState::waiting:
+      return "waiting";
+    case LineState::opening:
+      return "opening";
+    case LineState::sending:
+      return "sending";
+    case LineState::closing:
+      return "closing";
+    case LineState::ended:
+      break;
+  }
+  return "ended";
+}
+
 const char* outcomeWord(Outcome outcome) {
   switch (outcome) {
     case Outcome::done:

@@ -16,6 +16,9 @@ enum class LineState : std::uint8_t {
   ended,    // the upload ended; its result follows
 };
 
+// The word for a line's state: "waiting", "opening", "sending", "closing", "ended".
+const char* stateWord(LineState state);
+
 // How one upload ended.
 enum class Outcome : std::uint8_t {
   done,         // every frame went out (and the virtual device holds the image)
